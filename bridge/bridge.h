@@ -1,0 +1,51 @@
+// The poll cycle: the add-on's state exported to the module's block 0x9400..0x94F7, and the
+// mailbox and encoder counters of that block forwarded to the add-on as commands.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "simlink/link_result.h"
+
+constexpr std::size_t kSnapshotSize = 3976;
+constexpr std::size_t kDisplayCount = 33;
+constexpr std::size_t kFlagByteCount = 37;
+constexpr std::size_t kSingleValueCount = 100;
+constexpr std::size_t kEncoderCount = 8;
+
+constexpr double kBlankDisplay = 65535.0;
+
+struct BridgeState {
+    std::uint8_t snapshot[kSnapshotSize];  // this cycle's copy of the add-on's state block
+    LinkResult linkResult;                 // out-parameter of every link call; the cycle's result
+    std::int16_t mailbox;                  // read from 0x9400; -1 means empty
+    std::int32_t encoderSlots[kEncoderCount];  // low byte read from 0x94F0 + k
+
+    double displays[kDisplayCount];          // decoded, 65535.0 when blank
+    double lastSentDisplays[kDisplayCount];  // as last queued
+    std::uint16_t displayStaging;            // the 16-bit form being queued
+
+    std::int32_t packedFlags[kFlagByteCount];    // sum per byte 0x9402 + k
+    std::int32_t lastSentFlags[kFlagByteCount];  // as last queued
+
+    std::int32_t lastSentSingleInts[kSingleValueCount];     // for int32 entries
+    double lastSentSingleDoubles[kSingleValueCount];        // for float64 entries
+    std::int32_t singleStaging;                             // the integer being queued
+
+    std::int32_t lastSeenCounters[kEncoderCount];  // slot value that last produced a command
+};
+
+extern BridgeState g_bridge;
+
+LinkResult RunCycle();
+
+void DecodeDisplays();
+void PackIndicatorFlags();
+void ExportDisplays();
+void ExportIndicatorFlags();
+void ExportSingleValues();
+void ServeCommandMailbox();
+void ServeEncoders();
+
+// Tests only: back to the state of a fresh process.
+void ResetBridgeStateForTest();

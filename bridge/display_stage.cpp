@@ -1,0 +1,4 @@
+#include "bridge/bridge.h"
+
+void DecodeDisplays() {}
+void ExportDisplays() {}

@@ -1,0 +1,4 @@
+#include "bridge/bridge.h"
+
+void PackIndicatorFlags() {}
+void ExportIndicatorFlags() {}

@@ -1,0 +1,3 @@
+#include "bridge/bridge.h"
+
+void ExportSingleValues() {}

@@ -1,0 +1,89 @@
+// The one door through which simlink and sdk reach the operating system.
+//
+// On Windows this is <windows.h> itself. Elsewhere it declares, under the same names and with
+// the same signatures, only the calls the core makes; their definitions come from the
+// in-process fake under tests/fake_win32, so every branch of the core can be driven natively.
+#pragma once
+
+#ifdef _WIN32
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#else
+
+#include <cstdint>
+
+#define WINAPI
+
+// Integer widths are those of 64-bit Windows, not of the host: DWORD and LONG stay 32 bits.
+using BOOL = int;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using LONG = std::int32_t;
+using ATOM = WORD;
+using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using DWORD_PTR = std::uintptr_t;
+using PDWORD_PTR = DWORD_PTR*;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+using HANDLE = void*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using WCHAR = wchar_t;
+using LPCWSTR = const WCHAR*;
+using SIZE_T = std::size_t;
+
+struct HWND__;
+using HWND = HWND__*;
+
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
+
+constexpr UINT SMTO_BLOCK = 0x0001;
+constexpr DWORD PAGE_READONLY = 0x02;
+constexpr DWORD PAGE_READWRITE = 0x04;
+constexpr DWORD FILE_MAP_WRITE = 0x0002;
+constexpr DWORD FILE_MAP_READ = 0x0004;
+constexpr DWORD FILE_MAP_ALL_ACCESS = 0x000F001F;
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ERROR_TIMEOUT = 1460;
+
+HWND WINAPI FindWindowExA(HWND parent, HWND childAfter, LPCSTR className, LPCSTR windowName);
+UINT WINAPI RegisterWindowMessageA(LPCSTR name);
+LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT flags, UINT timeoutMs, PDWORD_PTR result);
+ATOM WINAPI GlobalAddAtomA(LPCSTR name);
+ATOM WINAPI GlobalDeleteAtom(ATOM atom);
+HANDLE WINAPI CreateFileMappingA(HANDLE file, LPSECURITY_ATTRIBUTES attributes, DWORD protect,
+                                 DWORD sizeHigh, DWORD sizeLow, LPCSTR name);
+HANDLE WINAPI OpenFileMappingW(DWORD access, BOOL inheritHandle, LPCWSTR name);
+LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                            SIZE_T bytes);
+BOOL WINAPI UnmapViewOfFile(LPCVOID view);
+BOOL WINAPI CloseHandle(HANDLE handle);
+DWORD WINAPI GetCurrentProcessId();
+DWORD WINAPI GetLastError();
+void WINAPI SetLastError(DWORD error);
+void WINAPI Sleep(DWORD milliseconds);
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+
+#endif

@@ -1,0 +1,27 @@
+// Result codes of the simulator link. They double as the program status, which adds
+// STATUS_SDK_UNAVAILABLE for an add-on that could not be reached.
+#pragma once
+
+#include <cstdint>
+
+using LinkResult = std::int32_t;
+
+enum : LinkResult {
+    LINK_OK = 0,
+    LINK_ALREADY_OPEN = 1,
+    LINK_NO_SIMULATOR = 2,
+    LINK_NO_MESSAGE = 3,
+    LINK_NO_ATOM = 4,
+    LINK_NO_MAPPING = 5,
+    LINK_NO_VIEW = 6,
+    LINK_BAD_VERSION = 7,
+    LINK_WRONG_SIMULATOR = 8,
+    LINK_NOT_OPEN = 9,
+    LINK_NOTHING_QUEUED = 10,
+    LINK_TIMEOUT = 11,
+    LINK_SEND_FAILED = 12,
+    LINK_BAD_REPLY = 13,
+    LINK_MODULE_NOT_RUNNING = 14,
+    LINK_QUEUE_FULL = 15,
+    STATUS_SDK_UNAVAILABLE = 100,
+};

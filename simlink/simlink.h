@@ -1,0 +1,47 @@
+// The client side of the simulator module's IPC protocol: records queued in a shared request
+// buffer, carried to the module by one window message per exchange.
+//
+// Every call writes its result on every call (LINK_OK on success) and returns true exactly
+// when that result is LINK_OK.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win32.h"
+#include "simlink/link_result.h"
+#include "simlink/request_queue.h"
+
+// The client's own note of one record it queued. The buffer's 4-byte destination field
+// cannot hold a 64-bit pointer, so it carries the record's index + 1 here instead (0 for no
+// destination), and the reply walk checks every record against its note.
+struct QueuedRecord {
+    std::uint32_t id;    // kReadRecordId or kWriteRecordId
+    std::uint32_t size;  // data bytes
+    void* destination;   // where a read's bytes go; null for writes and for reads into nothing
+};
+
+struct LinkState {
+    HWND moduleWindow;             // the module's window that receives the exchange message
+    UINT ipcMessageId;             // the registered message "FsasmLib:IPC"
+    ATOM bufferAtom;               // names the request buffer's mapping for the module
+    std::uint8_t* bufferStart;     // this process's view of the buffer; null while closed
+    std::uint8_t* writePos;        // where the next record goes
+    HANDLE bufferMapping;          // the mapping behind bufferStart
+    std::uint32_t moduleVersion;   // handshake read of 0x3304
+    std::uint32_t simulatorId;     // handshake read of 0x3308; the simulator's id once accepted
+    std::uint32_t openCount;       // second number of the mapping name, never reset
+    std::uint32_t queuedCount;     // records queued since the last exchange
+    QueuedRecord queued[kMaxQueuedRecords];
+};
+
+extern LinkState g_link;
+
+bool LinkRead(std::uint32_t offset, std::uint32_t size, void* destination, LinkResult& result);
+bool LinkWrite(std::uint32_t offset, std::uint32_t size, const void* source, LinkResult& result);
+bool LinkProcess(LinkResult& result);
+
+bool LinkOpen(std::uint32_t requiredSimulator, LinkResult& result);
+void LinkClose();
+
+// Tests only: back to the state of a fresh process.
+void ResetLinkStateForTest();
