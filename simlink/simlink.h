@@ -21,16 +21,16 @@ struct QueuedRecord {
 };
 
 struct LinkState {
-    HWND moduleWindow;             // the module's window that receives the exchange message
-    UINT ipcMessageId;             // the registered message "FsasmLib:IPC"
-    ATOM bufferAtom;               // names the request buffer's mapping for the module
-    std::uint8_t* bufferStart;     // this process's view of the buffer; null while closed
-    std::uint8_t* writePos;        // where the next record goes
-    HANDLE bufferMapping;          // the mapping behind bufferStart
-    std::uint32_t moduleVersion;   // handshake read of 0x3304
-    std::uint32_t simulatorId;     // handshake read of 0x3308; the simulator's id once accepted
-    std::uint32_t openCount;       // second number of the mapping name, never reset
-    std::uint32_t queuedCount;     // records queued since the last exchange
+    HWND moduleWindow;            // the module's window that receives the exchange message
+    UINT ipcMessageId;            // the registered message "FsasmLib:IPC"
+    ATOM bufferAtom;              // names the request buffer's mapping for the module
+    std::uint8_t* bufferStart;    // this process's view of the buffer; null while closed
+    std::uint8_t* writePos;       // where the next record goes
+    HANDLE bufferMapping;         // the mapping behind bufferStart
+    std::uint32_t moduleVersion;  // handshake read of 0x3304
+    std::uint32_t simulatorId;    // handshake read of 0x3308; the simulator's id once accepted
+    std::uint32_t openCount;      // second number of the mapping name, never reset
+    std::uint32_t queuedCount;    // records queued since the last exchange
     QueuedRecord queued[kMaxQueuedRecords];
 };
 

@@ -1,0 +1,125 @@
+// Opening and closing the link: finding the module, naming a request buffer of our own for it,
+// and the version handshake that tells a running module from a window that only looks like one.
+#include "simlink/simlink.h"
+
+namespace {
+
+constexpr const char* kModuleClasses[] = {"UIPCMAIN", "FS98MAIN"};
+constexpr const char* kIpcMessageName = "FsasmLib:IPC";
+constexpr const char* kBufferNameFormat = "FsasmLib:IPC:%X:%X";
+
+constexpr std::uint32_t kVersionOffset = 0x3304;
+constexpr std::uint32_t kSimulatorOffset = 0x3308;
+constexpr std::uint32_t kGreetingOffset = 0x330A;
+constexpr std::uint16_t kGreeting = 2002;  // 0x07D2, sent as D2 07
+
+constexpr std::uint32_t kOldestModuleVersion = 0x19980005;
+constexpr std::uint32_t kRunningMarker = 0xFADE;
+constexpr int kHandshakePasses = 5;
+constexpr DWORD kPauseAfterHandshakeMs = 100;
+
+// Ends a failed open: everything acquired so far is released.
+bool GiveUp(LinkResult code, LinkResult& result) {
+    result = code;
+    LinkClose();
+    return false;
+}
+
+// Both values are read on every pass; the greeting goes with the first pass only. The module
+// may need a few exchanges before it has both values to give.
+bool Handshake(LinkResult& result) {
+    for (int pass = 1; pass <= kHandshakePasses; ++pass) {
+        if (g_link.moduleVersion != 0 && g_link.simulatorId != 0) break;
+        if (!LinkRead(kVersionOffset, sizeof g_link.moduleVersion, &g_link.moduleVersion, result) ||
+            !LinkRead(kSimulatorOffset, sizeof g_link.simulatorId, &g_link.simulatorId, result) ||
+            (pass == 1 && !LinkWrite(kGreetingOffset, sizeof kGreeting, &kGreeting, result)) ||
+            !LinkProcess(result)) {
+            return false;
+        }
+        Sleep(kPauseAfterHandshakeMs);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LinkOpen(std::uint32_t requiredSimulator, LinkResult& result) {
+    if (g_link.bufferStart != nullptr) {
+        result = LINK_ALREADY_OPEN;
+        return false;
+    }
+    g_link.moduleVersion = 0;
+    g_link.simulatorId = 0;
+
+    bool foundUnderSecondClass = false;
+    g_link.moduleWindow = FindWindowExA(nullptr, nullptr, kModuleClasses[0], nullptr);
+    if (g_link.moduleWindow == nullptr) {
+        g_link.moduleWindow = FindWindowExA(nullptr, nullptr, kModuleClasses[1], nullptr);
+        foundUnderSecondClass = true;
+    }
+    if (g_link.moduleWindow == nullptr) {
+        result = LINK_NO_SIMULATOR;
+        return false;
+    }
+
+    g_link.ipcMessageId = RegisterWindowMessageA(kIpcMessageName);
+    if (g_link.ipcMessageId == 0) {
+        result = LINK_NO_MESSAGE;
+        return false;
+    }
+
+    // A name of our own for every attempt, so a buffer is never shared with anybody else.
+    char bufferName[64];
+    ++g_link.openCount;
+    wsprintfA(bufferName, kBufferNameFormat, GetCurrentProcessId(), g_link.openCount);
+
+    g_link.bufferAtom = GlobalAddAtomA(bufferName);
+    if (g_link.bufferAtom == 0) return GiveUp(LINK_NO_ATOM, result);
+
+    g_link.bufferMapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                              kRequestBufferSize, bufferName);
+    if (g_link.bufferMapping == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+        return GiveUp(LINK_NO_MAPPING, result);
+    }
+
+    g_link.bufferStart =
+        static_cast<std::uint8_t*>(MapViewOfFile(g_link.bufferMapping, FILE_MAP_WRITE, 0, 0, 0));
+    if (g_link.bufferStart == nullptr) return GiveUp(LINK_NO_VIEW, result);
+    g_link.writePos = g_link.bufferStart;
+    g_link.queuedCount = 0;
+
+    if (!Handshake(result)) return GiveUp(result, result);
+
+    if (g_link.moduleVersion < kOldestModuleVersion ||
+        (g_link.simulatorId >> 16) != kRunningMarker) {
+        return GiveUp(foundUnderSecondClass ? LINK_MODULE_NOT_RUNNING : LINK_BAD_VERSION, result);
+    }
+    g_link.simulatorId &= 0xFFFF;
+
+    if (requiredSimulator != 0 && requiredSimulator != g_link.simulatorId) {
+        return GiveUp(LINK_WRONG_SIMULATOR, result);
+    }
+    result = LINK_OK;
+    return true;
+}
+
+void LinkClose() {
+    g_link.moduleWindow = nullptr;
+    g_link.ipcMessageId = 0;
+    if (g_link.bufferAtom != 0) {
+        GlobalDeleteAtom(g_link.bufferAtom);
+        g_link.bufferAtom = 0;
+    }
+    if (g_link.bufferStart != nullptr) {
+        UnmapViewOfFile(g_link.bufferStart);
+        g_link.bufferStart = nullptr;
+    }
+    if (g_link.bufferMapping != nullptr) {
+        CloseHandle(g_link.bufferMapping);
+        g_link.bufferMapping = nullptr;
+    }
+}
+
+void ResetLinkStateForTest() {
+    g_link = {};
+}
