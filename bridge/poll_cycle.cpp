@@ -1,5 +1,46 @@
+// One poll cycle: snapshot the add-on's state, export what changed together with the reads of
+// the input block in one exchange, then serve the inputs that exchange brought.
+#include <cstring>
+
 #include "bridge/bridge.h"
-// placeholder until the cycle lands
+#include "bridge/encoder_table.h"
+#include "sdk/sdk.h"
+#include "simlink/simlink.h"
+
 BridgeState g_bridge;
-LinkResult RunCycle() { return g_bridge.linkResult; }
-void ResetBridgeStateForTest() { g_bridge = {}; }
+
+namespace {
+
+// Queued after every write of the cycle, so the exchange carries the exports first.
+void QueueInputReads() {
+    LinkRead(kMailboxOffset, sizeof g_bridge.mailbox, &g_bridge.mailbox, g_bridge.linkResult);
+    // One byte into each 32-bit slot: the upper bytes stay 0, so a slot holds 0..255.
+    for (std::size_t k = 0; k < kEncoderCount; ++k) {
+        LinkRead(kEncoderTable[k].counterOffset, 1, &g_bridge.encoderSlots[k], g_bridge.linkResult);
+    }
+}
+
+}  // namespace
+
+LinkResult RunCycle() {
+    if (const std::uint8_t* stateView = SdkStateView(); stateView != nullptr) {
+        std::memcpy(g_bridge.snapshot, stateView, kSnapshotSize);
+        DecodeDisplays();
+        PackIndicatorFlags();
+        ExportDisplays();
+        ExportIndicatorFlags();
+        ExportSingleValues();
+        QueueInputReads();
+        LinkProcess(g_bridge.linkResult);
+    }
+    // A failed exchange leaves the mailbox and slots as last read, so nothing is served twice.
+    if (SdkCommandViewMapped()) {
+        ServeCommandMailbox();
+        ServeEncoders();
+    }
+    return g_bridge.linkResult;
+}
+
+void ResetBridgeStateForTest() {
+    g_bridge = {};
+}
