@@ -1,0 +1,64 @@
+# The front door.
+#   make test   install what is missing, build both trees, run every test; fails if one fails
+#   make demo   build the Windows tree and show the stand-ins and the link at work under Wine
+#
+# build/native holds the host build (unit tests, benchmarks); build/windows the mingw-w64 build
+# (the .exe files and the Wine tests, run by ctest through scripts/wine-run).
+
+SHELL := /bin/bash
+JOBS ?= 2
+NATIVE := build/native
+WINDOWS := build/windows
+GENERATOR := -G Ninja
+
+.PHONY: all deps native windows test test-native test-windows demo bench fuzz dist clean
+
+all: native windows
+
+deps:
+	@scripts/install-deps
+
+native: deps
+	@[[ -f $(NATIVE)/CMakeCache.txt ]] || cmake -S . -B $(NATIVE) $(GENERATOR)
+	cmake --build $(NATIVE) -j$(JOBS)
+
+windows: deps
+	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || \
+	    cmake -S . -B $(WINDOWS) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+	cmake --build $(WINDOWS) -j$(JOBS)
+
+# Both trees are tested even when the first fails, then one line sums them up.
+test: native windows
+	@status=0; \
+	$(MAKE) --no-print-directory test-native || status=1; \
+	$(MAKE) --no-print-directory test-windows || status=1; \
+	scripts/test-summary build/test-native.log build/test-windows.log; \
+	exit $$status
+
+test-native:
+	@set -o pipefail; \
+	ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS) 2>&1 | tee build/test-native.log
+
+# The Wine tests run one at a time: they share the module's window class. The wineserver is
+# ended afterwards, inside the display it was started with.
+test-windows:
+	@set -o pipefail; \
+	xvfb-run -a bash -c 'ctest --test-dir $(WINDOWS) --output-on-failure; status=$$?; \
+	    scripts/wine-run --stop; exit $$status' 2>&1 | tee build/test-windows.log
+
+demo: windows
+	scripts/demo $(WINDOWS)
+
+# Hooks for what comes next.
+bench: native
+	@echo "make bench: no benchmarks yet"
+
+fuzz: deps
+	@echo "make fuzz: no fuzz targets yet"
+
+dist: windows
+	@echo "make dist: no package yet"
+
+clean:
+	-scripts/wine-run --stop
+	rm -rf $(NATIVE) $(WINDOWS) build/wineprefix build/*.log
