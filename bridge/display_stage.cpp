@@ -1,4 +1,43 @@
+// The add-on's numeric displays: digit fields decoded into numbers, and each number sent to its
+// 16-bit offset when it changed.
 #include "bridge/bridge.h"
+#include "bridge/display_table.h"
+#include "bridge/narrowing.h"
+#include "bridge/snapshot_fields.h"
+#include "simlink/simlink.h"
 
-void DecodeDisplays() {}
-void ExportDisplays() {}
+namespace {
+
+// A field below 10 (signed, so negatives too) is a digit; 10 and above is blank. A blank discards
+// what the fields before it gave, so leading blanks read as zeros, but a blank last field blanks
+// the whole display. The sum is a double: every term is whole and stays exact there, even for a
+// field far below zero whose product would leave the int32 range.
+double DecodeDisplay(const DisplayRow& row) {
+    double sum = 0.0;
+    for (std::size_t i = 0; i + 1 < row.digitCount; ++i) {
+        const std::int32_t digit = SnapshotInt32(row.fields[i].source);
+        sum = digit < 10 ? sum + static_cast<double>(digit) * row.fields[i].weight : 0.0;
+    }
+    const DigitField& last = row.fields[row.digitCount - 1];
+    const std::int32_t digit = SnapshotInt32(last.source);
+    if (digit >= 10) return kBlankDisplay;
+    return sum + static_cast<double>(digit) * last.weight;
+}
+
+}  // namespace
+
+void DecodeDisplays() {
+    for (std::size_t n = 0; n < kDisplayCount; ++n) {
+        g_bridge.displays[n] = DecodeDisplay(kDisplayTable[n]);
+    }
+}
+
+void ExportDisplays() {
+    for (std::size_t n = 0; n < kDisplayCount; ++n) {
+        const double value = g_bridge.displays[n];
+        if (value == g_bridge.lastSentDisplays[n]) continue;
+        g_bridge.displayStaging = Low16Bits(TruncateToInt32(value));
+        LinkWrite(kDisplayTable[n].destination, 2, &g_bridge.displayStaging, g_bridge.linkResult);
+        g_bridge.lastSentDisplays[n] = value;
+    }
+}

@@ -1,0 +1,109 @@
+// The add-on's indicator flags, one 32-bit field each in the state block, folded into the bytes
+// 0x9402..0x9426 of the module: the field in column b is added with weight 2^b.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+
+#include "bridge/bridge.h"
+
+constexpr std::size_t kBitsPerFlagByte = 8;
+constexpr std::uint16_t kNone = 0xFFFF;  // a bit position that no field feeds
+
+struct FlagRow {
+    std::uint16_t destination;                // module offset of the byte
+    std::uint16_t sources[kBitsPerFlagByte];  // snapshot offset per bit 0..7, or kNone
+};
+
+constexpr std::uint16_t kFirstFlagOffset = 0x9402;
+constexpr std::uint16_t kFlaglessOffset = 0x9408;  // carries no flags and is never written
+
+// clang-format off
+constexpr FlagRow kFlagTable[] = {
+    //       bit 0  bit 1  bit 2  bit 3  bit 4  bit 5  bit 6  bit 7
+    {0x9402, {kNone, 0x024, 0x030, 0x034, 0x038, 0x058, 0x05C, 0x060}},
+    {0x9403, {0x064, 0x068, 0x06C, 0x07C, 0x080, 0x084, 0x088, 0x0CC}},
+    {0x9404, {0x0D0, 0x0D4, 0x0F0, 0x0F4, kNone, kNone, kNone, kNone}},
+    {0x9405, {0x11C, 0x120, 0x124, 0x128, 0x12C, 0x130, 0x134, 0x138}},
+    {0x9406, {0x150, 0x154, 0x158, 0x15C, 0x160, 0x164, 0x168, 0x16C}},
+    {0x9407, {0x178, 0x17C, 0x180, 0x184, 0x188, 0x18C, 0x190, kNone}},
+    {0x9408, {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone}},
+    {0x9409, {0x1B4, 0x1CC, 0x1DC, 0x208, 0x20C, 0x220, 0x238, kNone}},
+    {0x940A, {0x248, 0x24C, 0x250, 0x25C, 0x260, 0x264, 0x268, 0x26C}},
+    {0x940B, {0x270, 0x274, 0x280, kNone, 0x284, kNone, 0x288, 0x28C}},
+    {0x940C, {0x294, 0x298, 0x2D4, 0x2D8, 0x314, 0x320, 0x33C, 0x348}},
+    {0x940D, {0x364, 0x370, kNone, kNone, kNone, kNone, kNone, kNone}},
+    {0x940E, {0x510, 0x514, 0x518, 0x52C, 0x530, 0x534, 0x544, 0x550}},
+    {0x940F, {0x554, 0x558, 0x55C, 0x560, 0x564, 0x568, kNone, kNone}},
+    {0x9410, {0x5BC, 0x5C0, 0x5C4, 0x5C8, 0x5E0, 0x5E4, 0x5E8, 0x5EC}},
+    {0x9411, {0x608, 0x614, 0x618, 0x61C, 0x620, 0x62C, 0x630, 0x634}},
+    {0x9412, {0x640, 0x644, 0x650, kNone, kNone, kNone, kNone, kNone}},
+    {0x9413, {0x66C, 0x670, 0x674, 0x678, 0x68C, 0x694, 0x698, 0x69C}},
+    {0x9414, {0x6A0, 0x6A4, 0x6D4, 0x6D8, 0x6DC, 0x6E4, 0x6F0, 0x6F4}},
+    {0x9415, {0x6F8, 0x6FC, 0x704, 0x708, kNone, kNone, kNone, kNone}},
+    {0x9416, {0x7DC, 0x7E0, 0x7E4, 0x7E8, 0x7EC, 0x7F0, kNone, kNone}},
+    {0x9417, {0x7F4, 0x804, 0x808, 0x80C, 0x810, 0x814, 0x818, 0x81C}},
+    {0x9418, {0x968, 0x96C, 0x970, 0x974, 0x978, 0x97C, 0x980, 0x984}},
+    {0x9419, {0x988, 0x98C, 0x990, 0xA90, kNone, kNone, kNone, kNone}},
+    {0x941A, {0xB14, kNone, 0xB18, kNone, 0xB28, kNone, 0xB2C, kNone}},
+    {0x941B, {0xB30, 0xB34, kNone, 0xB38, kNone, kNone, kNone, kNone}},
+    {0x941C, {0xB40, 0xB44, 0xB50, 0xB54, 0xB58, 0xB5C, kNone, kNone}},
+    {0x941D, {0xBBC, 0xBC0, 0xBC4, 0xBC8, 0xBCC, 0xBD0, kNone, kNone}},
+    {0x941E, {0xBE4, 0xBE8, 0xBEC, 0xBF0, 0xBF4, 0xBF8, 0xC00, 0xC08}},
+    {0x941F, {0xC10, kNone, kNone, kNone, kNone, kNone, kNone, kNone}},
+    {0x9420, {0xC20, 0xC24, 0xC28, 0xC2C, 0xC30, 0xC34, 0xC38, 0xC3C}},
+    {0x9421, {0xC40, 0xC44, 0xC48, 0xC4C, 0xC50, 0xC54, 0xC58, 0xC5C}},
+    {0x9422, {0xC60, 0xC68, kNone, kNone, kNone, kNone, kNone, kNone}},
+    {0x9423, {0xC8C, 0xC90, 0xCA0, 0xCA8, 0xCAC, 0xCB0, 0xCB4, 0xCB8}},
+    {0x9424, {0xCBC, 0xCC0, 0xCC4, 0xCD4, 0xCD8, 0xCDC, 0xCE0, 0xCE4}},
+    {0x9425, {0xCE8, 0xCEC, 0xCF0, 0xCF4, 0xCF8, 0xCFC, 0xD00, 0xD04}},
+    {0x9426, {0xD08, 0xD0C, 0xD10, kNone, kNone, kNone, kNone, kNone}},
+};
+// clang-format on
+
+constexpr std::size_t FlagSourceCount(const FlagRow& row) {
+    std::size_t count = 0;
+    for (std::uint16_t source : row.sources) count += source != kNone;
+    return count;
+}
+
+namespace flag_table_checks {
+
+constexpr std::size_t TotalSources() {
+    std::size_t total = 0;
+    for (const FlagRow& row : kFlagTable) total += FlagSourceCount(row);
+    return total;
+}
+
+constexpr bool DestinationsConsecutive() {
+    for (std::size_t k = 0; k < std::size(kFlagTable); ++k) {
+        if (kFlagTable[k].destination != kFirstFlagOffset + k) return false;
+    }
+    return true;
+}
+
+// Every source is a 32-bit field of the snapshot and feeds one bit of one byte only.
+constexpr bool SourcesInSnapshotAndDistinct() {
+    for (std::size_t k = 0; k < std::size(kFlagTable); ++k) {
+        for (std::size_t b = 0; b < kBitsPerFlagByte; ++b) {
+            const std::uint16_t source = kFlagTable[k].sources[b];
+            if (source == kNone) continue;
+            if (source % 4 != 0 || source + 4u > kSnapshotSize) return false;
+            for (std::size_t j = k; j < std::size(kFlagTable); ++j) {
+                for (std::size_t c = (j == k ? b + 1 : 0); c < kBitsPerFlagByte; ++c) {
+                    if (kFlagTable[j].sources[c] == source) return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace flag_table_checks
+
+static_assert(std::size(kFlagTable) == kFlagByteCount);
+static_assert(flag_table_checks::DestinationsConsecutive(), "one row per byte 0x9402..0x9426");
+static_assert(flag_table_checks::TotalSources() == 225);
+static_assert(flag_table_checks::SourcesInSnapshotAndDistinct());
+static_assert(FlagSourceCount(kFlagTable[kFlaglessOffset - kFirstFlagOffset]) == 0);
