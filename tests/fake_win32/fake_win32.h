@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "platform/win32.h"
+#include "simlink/request_queue.h"
 #include "tools/exchange/module_space.h"
 
 namespace fake {
@@ -63,8 +64,9 @@ unsigned CallCount(Call call);
 
 // The next `times` calls of `call` fail at once: they return 0 / null / FALSE, change nothing
 // and leave `lastError` as the thread's last error. GetCurrentProcessId, GetLastError,
-// SetLastError, Sleep and wsprintfA cannot fail. A failed SendMessageTimeoutA does not advance
-// the clock (a send refused outright); see TimeOutNextSends for one that waits.
+// SetLastError, Sleep and wsprintfA cannot fail: scripting them does nothing. A failed
+// SendMessageTimeoutA does not advance the clock (a send refused outright); see TimeOutNextSends
+// for one that waits.
 void FailNext(Call call, unsigned times = 1, DWORD lastError = 0);
 
 // ---- Virtual clock ----------------------------------------------------------------------------
@@ -153,9 +155,9 @@ const SendArguments& LastSend();
 
 // ---- Log of exchanges -------------------------------------------------------------------------
 
-constexpr std::size_t kLoggedDataBytes = 16;      // data bytes kept per record
-constexpr std::size_t kLoggedExchanges = 16;      // the most recent exchanges kept
-constexpr std::size_t kLoggedRecordsEach = 2816;  // records kept per exchange
+constexpr std::size_t kLoggedDataBytes = 16;                   // data bytes kept per record
+constexpr std::size_t kLoggedExchanges = 16;                   // the most recent exchanges kept
+constexpr std::size_t kLoggedRecordsEach = kMaxQueuedRecords;  // every record of an exchange
 
 struct LoggedRecord {
     exchange::RecordKind kind;
