@@ -6,7 +6,7 @@
 #include "simlink/simlink.h"
 
 // An arithmetic sum, not an OR: a field holding 2 lands on the next bit up and a negative field
-// subtracts. Taken in uint32_t so that it wraps like the add-on's own 32-bit arithmetic would.
+// subtracts. Taken in uint32_t, where overflow wraps by definition, then read as signed 32 bits.
 // The flagless byte's element is left alone, so it stays equal to its last-sent copy.
 void PackIndicatorFlags() {
     for (std::size_t k = 0; k < kFlagByteCount; ++k) {
