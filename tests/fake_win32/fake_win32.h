@@ -139,7 +139,8 @@ void TimeOutNextSends(unsigned times, DWORD lastError = ERROR_TIMEOUT);
 // only called, never copied, during an exchange. An empty function removes it.
 void SetAfterExchangeHook(std::function<void(std::span<std::uint8_t> buffer)> hook);
 
-// Exchanges the module carried out (sends that reached it and found their buffer).
+// Exchanges the module carried out (sends that reached it and found their buffer). Sends
+// attempted, whatever became of them, are CallCount(Call::SendMessageTimeoutA).
 unsigned ExchangesHandled();
 
 // The arguments of the last SendMessageTimeoutA call, whatever became of it.
