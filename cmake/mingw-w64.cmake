@@ -1,6 +1,6 @@
 # Cross build for 64-bit Windows with the mingw-w64 compilers of the posix thread model (the
 # model that gives <thread> and <mutex> to GoogleTest). ctest runs the resulting .exe files
-# under Wine through scripts/wine-run.
+# under Wine through scripts/wine-run, in a Wine prefix of this build tree's own.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -15,4 +15,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+get_filename_component(QUORVANE_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORVANE_WINE_RUN} --prefix ${CMAKE_BINARY_DIR}/wineprefix)
