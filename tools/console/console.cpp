@@ -1,0 +1,115 @@
+#include "tools/console/console.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/win32.h"
+
+void Say(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+namespace {
+
+// Base 16 after "0x", else base 10: a leading zero does not make a number octal.
+int BaseOf(const char* digits) {
+    return digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X') ? 16 : 10;
+}
+
+}  // namespace
+
+bool ParseUnsigned(const char* text, std::uint32_t& value) {
+    if (*text == '-' || *text == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(text, &end, BaseOf(text));
+    if (errno != 0 || *end != '\0' || parsed > UINT32_MAX) return false;
+    value = static_cast<std::uint32_t>(parsed);
+    return true;
+}
+
+bool ParseSigned(const char* text, std::int32_t& value) {
+    if (*text == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long parsed = std::strtoll(text, &end, BaseOf(*text == '-' ? text + 1 : text));
+    if (errno != 0 || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+    value = static_cast<std::int32_t>(parsed);
+    return true;
+}
+
+bool ParseReal(const char* text, double& value) {
+    if (*text == '\0') return false;
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return *end == '\0';
+}
+
+bool TakeText(int argc, char** argv, int& i, const char*& value) {
+    if (i + 1 >= argc) return false;
+    value = argv[++i];
+    return true;
+}
+
+bool TakeUnsigned(int argc, char** argv, int& i, std::uint32_t& value) {
+    const char* text = nullptr;
+    return TakeText(argc, argv, i, text) && ParseUnsigned(text, value);
+}
+
+bool TakeSigned(int argc, char** argv, int& i, std::int32_t& value) {
+    const char* text = nullptr;
+    return TakeText(argc, argv, i, text) && ParseSigned(text, value);
+}
+
+namespace {
+
+struct EndWatch {
+    std::uint32_t seconds;  // 0: no deadline
+    void (*requestEnd)();
+    HANDLE endNow;  // set by Ctrl+C or by the end of standard input
+};
+
+EndWatch g_watch;
+
+BOOL WINAPI OnConsoleControl(DWORD) {
+    SetEvent(g_watch.endNow);
+    return TRUE;
+}
+
+// Runs until standard input, a pipe, has no more data.
+DWORD WINAPI DrainInput(LPVOID) {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    char chunk[256];
+    DWORD got = 0;
+    while (ReadFile(input, chunk, sizeof chunk, &got, nullptr) && got != 0) {
+    }
+    SetEvent(g_watch.endNow);
+    return 0;
+}
+
+DWORD WINAPI AwaitEnd(LPVOID) {
+    const DWORD wait = g_watch.seconds == 0 ? INFINITE : g_watch.seconds * 1000;
+    WaitForSingleObject(g_watch.endNow, wait);
+    g_watch.requestEnd();
+    Sleep(2000);
+    ExitProcess(0);
+}
+
+}  // namespace
+
+void WatchForEnd(std::uint32_t seconds, void (*requestEnd)()) {
+    g_watch = {seconds, requestEnd, CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input != nullptr && input != INVALID_HANDLE_VALUE && GetFileType(input) == FILE_TYPE_PIPE) {
+        CloseHandle(CreateThread(nullptr, 0, DrainInput, nullptr, 0, nullptr));
+    }
+    CloseHandle(CreateThread(nullptr, 0, AwaitEnd, nullptr, 0, nullptr));
+}

@@ -1,0 +1,26 @@
+// What the development stand-ins and the monitor share as console programs: printing lines that
+// reach a pipe at once, reading numbers from options, and ending reliably.
+#pragma once
+
+#include <cstdint>
+
+// printf, then flush: the test harness and the demo read these lines through a pipe while the
+// program is still running.
+void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Whole strings only: decimal, 0x-hexadecimal; false on anything else or out of range.
+bool ParseUnsigned(const char* text, std::uint32_t& value);
+bool ParseSigned(const char* text, std::int32_t& value);
+bool ParseReal(const char* text, double& value);
+
+// The value of option argv[i], which is the next argument: advances i past it. False when it is
+// missing or malformed.
+bool TakeText(int argc, char** argv, int& i, const char*& value);
+bool TakeUnsigned(int argc, char** argv, int& i, std::uint32_t& value);
+bool TakeSigned(int argc, char** argv, int& i, std::int32_t& value);
+
+// Watches, from a second thread, for the program's end: its standard input closing (only when
+// it is a pipe, so a program started from a shell in the background keeps running), `seconds`
+// passing (0: never), or Ctrl+C. Then `requestEnd` is called once, from that thread; if the
+// program is still running two seconds later (a handler told to hang), the process exits.
+void WatchForEnd(std::uint32_t seconds, void (*requestEnd)());

@@ -1,0 +1,160 @@
+// simmodule: stands in for the simulator's IPC module, so that the link and the bridge can be
+// tried end to end without a simulator. See module_options.cpp for its command line.
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "platform/win32.h"
+#include "tools/console/console.h"
+#include "tools/exchange/module_space.h"
+#include "tools/simmodule/module_options.h"
+#include "tools/simmodule/offsets_mapping.h"
+
+namespace {
+
+ModuleOptions g_options;
+HANDLE g_offsetsMapping;         // the named mapping other processes open
+std::uint8_t* g_offsetsBase;     // its view: the space first, the counters after it
+exchange::ModuleSpace* g_space;  // the space, living in that view
+HWND g_window;                   // the window clients find by class
+UINT g_ipcMessage;               // "FsasmLib:IPC"
+std::uint32_t g_exchanges;       // messages handled so far
+
+static_assert(offsetof(exchange::ModuleSpace, bytes) == 0);
+static_assert(sizeof(exchange::ModuleSpace) <= kExchangeCountAt);
+
+// Prints one record of a traced exchange, its first bytes in hexadecimal.
+void TraceRecord(void*, exchange::RecordKind kind, std::uint32_t offset, std::uint32_t size,
+                 const std::uint8_t* data) {
+    constexpr std::uint32_t kShownBytes = 16;
+    char bytes[kShownBytes * 3 + 4] = "";
+    const std::uint32_t shown = size < kShownBytes ? size : kShownBytes;
+    for (std::uint32_t i = 0; i < shown; ++i) {
+        std::snprintf(bytes + 3 * i, 4, " %02X", data[i]);
+    }
+    if (shown < size) std::strcat(bytes, " ..");
+    Say("  %-5s 0x%04X size %u:%s\n", kind == exchange::RecordKind::Read ? "read" : "write", offset,
+        size, bytes);
+}
+
+// Publishes the counters after an exchange, for other processes to read.
+void PublishCounters() {
+    const std::uint16_t greeting = exchange::Greeting(*g_space);
+    std::memcpy(g_offsetsBase + kExchangeCountAt, &g_exchanges, sizeof g_exchanges);
+    std::memcpy(g_offsetsBase + kGreetingAt, &greeting, sizeof greeting);
+    std::memcpy(g_offsetsBase + kGreetingWritesAt, &g_space->greetingWrites,
+                sizeof g_space->greetingWrites);
+}
+
+// Carries out the records of the client's buffer named by the atom. False when the buffer
+// cannot be reached.
+bool CarryOutExchange(ATOM atom) {
+    char name[256];
+    if (GlobalGetAtomNameA(atom, name, sizeof name) == 0) return false;
+    const HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
+    if (mapping == nullptr) return false;
+    void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0);
+    MEMORY_BASIC_INFORMATION region{};
+    const bool reached = view != nullptr && VirtualQuery(view, &region, sizeof region) != 0;
+    if (reached) {
+        // The buffer's size is what the client's mapping really holds, not what it claims.
+        exchange::CarryOutRecords(*g_space, static_cast<std::uint8_t*>(view), region.RegionSize,
+                                  g_options.trace ? TraceRecord : nullptr, nullptr);
+    }
+    if (view != nullptr) UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    return reached;
+}
+
+// Runs when a client sends "FsasmLib:IPC": one exchange.
+LRESULT OnIpcMessage(WPARAM wParam) {
+    if (g_options.hang) {
+        Say("exchange %u: hanging\n", g_exchanges + 1);
+        for (;;) Sleep(INFINITE);
+    }
+    const ATOM atom = static_cast<ATOM>(wParam & 0xFFFF);
+    if (g_options.trace) Say("exchange %u: atom 0x%04X\n", g_exchanges + 1, atom);
+    const bool carried = CarryOutExchange(atom);
+    ++g_exchanges;
+    PublishCounters();
+    if (g_options.delayMs != 0) Sleep(g_options.delayMs);
+    if (!carried) {
+        Say("exchange %u: no request buffer for atom 0x%04X\n", g_exchanges, atom);
+        return 0;
+    }
+    return g_options.answer;
+}
+
+LRESULT CALLBACK ModuleWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == g_ipcMessage && g_ipcMessage != 0) return OnIpcMessage(wParam);
+    switch (message) {
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Runs on the watcher thread when the program is to end.
+void RequestEnd() {
+    PostMessageA(g_window, WM_CLOSE, 0, 0);
+}
+
+// Creates the named mapping and places the offset space in it, holding the handshake values.
+bool CreateOffsetSpace() {
+    g_offsetsMapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                          kOffsetsMappingSize, g_options.mappingName);
+    if (g_offsetsMapping == nullptr) return false;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        Say("simmodule: another stand-in module holds %s; use --mapping\n", g_options.mappingName);
+        return false;
+    }
+    g_offsetsBase = static_cast<std::uint8_t*>(
+        MapViewOfFile(g_offsetsMapping, FILE_MAP_ALL_ACCESS, 0, 0, kOffsetsMappingSize));
+    if (g_offsetsBase == nullptr) return false;
+    g_space = new (g_offsetsBase) exchange::ModuleSpace;
+    exchange::ResetModuleSpace(*g_space);
+    exchange::WriteSpace32(*g_space, exchange::kModuleVersionOffset, g_options.version);
+    exchange::WriteSpace32(*g_space, exchange::kSimulatorWordOffset, g_options.marker);
+    PublishCounters();
+    return true;
+}
+
+bool CreateModuleWindow() {
+    g_ipcMessage = RegisterWindowMessageA("FsasmLib:IPC");
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = ModuleWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = g_options.windowClass;
+    if (g_ipcMessage == 0 || RegisterClassA(&windowClass) == 0) return false;
+    // A hidden top-level window: clients find it by class, nobody needs to see it.
+    g_window = CreateWindowExA(0, g_options.windowClass, "Quorvane stand-in module",
+                               WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, nullptr,
+                               nullptr, windowClass.hInstance, nullptr);
+    return g_window != nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!ParseModuleOptions(argc, argv, g_options)) return 2;
+    if (!CreateOffsetSpace()) {
+        Say("simmodule: cannot create the offsets mapping (error %lu)\n", GetLastError());
+        return 1;
+    }
+    if (!CreateModuleWindow()) {
+        Say("simmodule: cannot create the %s window (error %lu)\n", g_options.windowClass,
+            GetLastError());
+        return 1;
+    }
+    WatchForEnd(g_options.seconds, RequestEnd);
+    Say("simmodule ready: class %s, version 0x%08X, marker 0x%08X, mapping %s\n",
+        g_options.windowClass, g_options.version, g_options.marker, g_options.mappingName);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    Say("simmodule: %u exchanges, ending\n", g_exchanges);
+    return 0;
+}
