@@ -1,0 +1,36 @@
+// latency: measures, under Wine or on Windows, what the bridge costs across processes: the
+// exchange round trip, the period the cycle's timer achieves, the delay from a change in the
+// add-on's state block to the new value at the module's offset, and the CPU a process takes.
+// Each measure prints one line of name=value pairs for scripts/bench-wine to collect.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/win32.h"
+
+// Times every exchange of a client that opens its own link to the module and makes `count`
+// exchanges of the cycle's nine reads.
+bool MeasureRoundTrip(std::uint32_t count);
+
+// Watches the stand-in module's exchange counter for `seconds`: the period between exchanges.
+bool MeasureTimerPeriod(std::uint32_t seconds);
+
+// Makes `count` changes to a single value of the add-on's state block, each at a random moment,
+// and times each until the module's offset holds the new value.
+bool MeasureChangeLatency(std::uint32_t count);
+
+// CPU time over `seconds` of every running process with one of the given file names, as a share
+// of one core.
+bool MeasureProcessCpu(std::uint32_t seconds, char** names, int nameCount);
+
+// ---- Shared by the measures --------------------------------------------------------------------
+
+// Microseconds on the performance counter.
+double NowMicroseconds();
+
+// Sorts `samples` in place and prints "<label> n=.. median=.. p99=.. max=.." in `unit`.
+void PrintDistribution(const char* label, double* samples, std::size_t count);
+
+// printf, then flush: the script reads the lines through a pipe.
+void Report(const char* format, ...) __attribute__((format(printf, 1, 2)));

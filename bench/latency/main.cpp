@@ -1,0 +1,46 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "bench/latency/latency.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: latency roundtrip COUNT      exchanges of the nine reads, timed one by one\n"
+    "       latency period SECONDS       period between the bridge's exchanges\n"
+    "       latency change COUNT         state block change to value at the module's offset\n"
+    "       latency cpu SECONDS NAME...  CPU of the processes with these file names\n"
+    "Needs the stand-in module; period and change need the bridge and the add-on running.\n";
+
+bool ParseCount(const char* text, std::uint32_t& value) {
+    char* end = nullptr;
+    const unsigned long parsed = std::strtoul(text, &end, 10);
+    if (end == text || *end != '\0' || parsed == 0 || parsed > 1000000) return false;
+    value = static_cast<std::uint32_t>(parsed);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::uint32_t number = 0;
+    if (argc < 3 || !ParseCount(argv[2], number)) {
+        Report("%s", kUsage);
+        return 2;
+    }
+    const char* measure = argv[1];
+    bool measured = false;
+    if (std::strcmp(measure, "roundtrip") == 0) {
+        measured = MeasureRoundTrip(number);
+    } else if (std::strcmp(measure, "period") == 0) {
+        measured = MeasureTimerPeriod(number);
+    } else if (std::strcmp(measure, "change") == 0) {
+        measured = MeasureChangeLatency(number);
+    } else if (std::strcmp(measure, "cpu") == 0 && argc > 3) {
+        measured = MeasureProcessCpu(number, argv + 3, argc - 3);
+    } else {
+        Report("%s", kUsage);
+        return 2;
+    }
+    return measured ? 0 : 1;
+}
