@@ -1,0 +1,38 @@
+#include "tools/monitor/link_result_names.h"
+
+namespace {
+
+struct ResultName {
+    LinkResult code;
+    const char* name;
+};
+
+// clang-format off
+constexpr ResultName kResultNames[] = {
+    {LINK_OK,                 "LINK_OK"},
+    {LINK_ALREADY_OPEN,       "LINK_ALREADY_OPEN"},
+    {LINK_NO_SIMULATOR,       "LINK_NO_SIMULATOR: no UIPCMAIN or FS98MAIN window"},
+    {LINK_NO_MESSAGE,         "LINK_NO_MESSAGE"},
+    {LINK_NO_ATOM,            "LINK_NO_ATOM"},
+    {LINK_NO_MAPPING,         "LINK_NO_MAPPING"},
+    {LINK_NO_VIEW,            "LINK_NO_VIEW"},
+    {LINK_BAD_VERSION,        "LINK_BAD_VERSION"},
+    {LINK_WRONG_SIMULATOR,    "LINK_WRONG_SIMULATOR"},
+    {LINK_NOT_OPEN,           "LINK_NOT_OPEN"},
+    {LINK_NOTHING_QUEUED,     "LINK_NOTHING_QUEUED"},
+    {LINK_TIMEOUT,            "LINK_TIMEOUT: the module did not answer"},
+    {LINK_SEND_FAILED,        "LINK_SEND_FAILED"},
+    {LINK_BAD_REPLY,          "LINK_BAD_REPLY: the module answered other than 1"},
+    {LINK_MODULE_NOT_RUNNING, "LINK_MODULE_NOT_RUNNING"},
+    {LINK_QUEUE_FULL,         "LINK_QUEUE_FULL"},
+};
+// clang-format on
+
+}  // namespace
+
+const char* LinkResultName(LinkResult code) {
+    for (const ResultName& entry : kResultNames) {
+        if (entry.code == code) return entry.name;
+    }
+    return "unknown result";
+}

@@ -1,0 +1,6 @@
+// Readable names of the link's result codes, for people reading the monitor's output.
+#pragma once
+
+#include "simlink/link_result.h"
+
+const char* LinkResultName(LinkResult code);

@@ -1,0 +1,124 @@
+// monitor: a client of the simulator module, the way cockpit software uses the bridge. It reads
+// the bridge block through the module, posts mailbox codes and turns encoders; each action is
+// an ordinary exchange of the link. See monitor_options.cpp for its command line.
+#include <atomic>
+#include <cstdint>
+
+#include "simlink/simlink.h"
+#include "tools/console/console.h"
+#include "tools/monitor/bridge_block.h"
+#include "tools/monitor/link_result_names.h"
+#include "tools/monitor/monitor_options.h"
+
+namespace {
+
+// Where the round trip writes: bytes of the bridge block that the bridge neither writes nor
+// reads, so a running bridge does not disturb it and is not disturbed.
+constexpr std::uint32_t kRoundtripOffset = 0x9474;
+
+std::atomic<bool> g_endRequested;
+
+// Runs on the watcher thread when --watch is to end.
+void RequestEnd() {
+    g_endRequested = true;
+}
+
+// Prints the outcome of one step; true when it succeeded.
+bool Report(const char* step, LinkResult result) {
+    Say("%s: %d %s\n", step, result, LinkResultName(result));
+    return result == LINK_OK;
+}
+
+bool ShowBlock() {
+    BridgeBlock block{};
+    LinkResult result = LINK_OK;
+    if (!ReadBridgeBlock(block, result)) return Report("reading the bridge block", result);
+    PrintBridgeBlock(block);
+    return true;
+}
+
+bool PostCommand(std::int32_t code) {
+    const std::int16_t mailbox = static_cast<std::int16_t>(code);
+    LinkResult result = LINK_OK;
+    LinkWrite(kMailboxOffset, sizeof mailbox, &mailbox, result) && LinkProcess(result);
+    Say("posting %d to the mailbox 0x9400\n", code);
+    return Report("  exchange", result);
+}
+
+// Reads the counter in one exchange and writes it back turned in the next; the bridge only ever
+// reads the counters, so nothing changes it in between.
+bool TurnEncoder(std::uint32_t encoder, std::int32_t steps) {
+    const std::uint32_t offset = kFirstCounterOffset + encoder;
+    std::uint8_t counter = 0;
+    LinkResult result = LINK_OK;
+    if (!(LinkRead(offset, sizeof counter, &counter, result) && LinkProcess(result))) {
+        return Report("reading the encoder counter", result);
+    }
+    const std::uint8_t before = counter;
+    counter = static_cast<std::uint8_t>(static_cast<std::uint32_t>(counter) +
+                                        static_cast<std::uint32_t>(steps));  // modulo 256
+    LinkWrite(offset, sizeof counter, &counter, result) && LinkProcess(result);
+    Say("turning encoder %u by %d: counter 0x%04X %u -> %u\n", encoder, steps, offset, before,
+        counter);
+    return Report("  exchange", result);
+}
+
+// For a person watching the link work for the first time: every step and its outcome.
+int RunRoundtrip(std::uint32_t simulator) {
+    LinkResult result = LINK_OK;
+    Say("opening the link (LinkOpen)\n");
+    LinkOpen(simulator, result);
+    if (!Report("  result", result)) return 1;
+    Say("  handshake: module version 0x%08X (0x3304), simulator id %u (0x3308)\n",
+        g_link.moduleVersion, g_link.simulatorId);
+
+    const std::uint32_t written = 0xC0DE0000u | (GetTickCount() & 0xFFFFu);
+    Say("writing 0x%08X to 0x%04X (LinkWrite, LinkProcess)\n", written, kRoundtripOffset);
+    LinkWrite(kRoundtripOffset, sizeof written, &written, result) && LinkProcess(result);
+    bool ok = Report("  exchange", result);
+
+    std::uint32_t readBack = 0;
+    Say("reading 0x%04X back in a later exchange (LinkRead, LinkProcess)\n", kRoundtripOffset);
+    LinkRead(kRoundtripOffset, sizeof readBack, &readBack, result) && LinkProcess(result);
+    ok = Report("  exchange", result) && ok;
+    Say("  read 0x%08X: %s\n", readBack, readBack == written ? "as written" : "NOT as written");
+    ok = ok && readBack == written;
+
+    LinkClose();
+    Say("link closed (LinkClose)\n");
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    MonitorOptions options;
+    if (!ParseMonitorOptions(argc, argv, options)) return 2;
+    if (options.roundtrip) return RunRoundtrip(options.simulator);
+
+    LinkResult result = LINK_OK;
+    if (!LinkOpen(options.simulator, result)) {
+        Report("opening the link", result);
+        return 1;
+    }
+    Say("link open: module version 0x%08X, simulator id %u\n", g_link.moduleVersion,
+        g_link.simulatorId);
+    bool ok = true;
+    if (options.post) ok = PostCommand(options.code) && ok;
+    if (options.turn) ok = TurnEncoder(options.encoder, options.steps) && ok;
+    if (options.watchMs == 0) {
+        ok = ShowBlock() && ok;
+    } else {
+        WatchForEnd(options.seconds, RequestEnd);
+        while (!g_endRequested) {
+            if (!ShowBlock()) {
+                ok = false;
+                break;
+            }
+            Say("\n");
+            Sleep(options.watchMs);
+        }
+    }
+    LinkClose();
+    return ok ? 0 : 1;
+}
