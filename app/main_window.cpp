@@ -1,0 +1,82 @@
+// The main window: a status bar that reports whether both sides were reached, a menu, and the
+// timer that runs one poll cycle per tick. The window procedure only routes.
+#include <windows.h>
+// After windows.h, whose types it needs.
+#include <commctrl.h>
+
+#include "app/quorvane.h"
+#include "bridge/bridge.h"
+
+static_assert(SB_SETTEXTW == 1035);
+
+void SetStatusText(const wchar_t* text) {
+    // Part 0, no drawing flags.
+    SendMessageW(g_statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+}
+
+namespace {
+
+// Runs inside CreateWindowExW, before the window shows.
+LRESULT OnCreate(HWND window) {
+    g_statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0,
+                                  0, 0, window, nullptr, g_instance, nullptr);
+    return 0;
+}
+
+// Runs whenever the window needs painting; the status bar draws itself.
+LRESULT OnPaint(HWND window) {
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+// Runs for a menu choice or an accelerator.
+LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (LOWORD(wParam)) {
+        case IDM_ABOUT:
+            DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, AboutBoxProc, 0);
+            return 0;
+        case IDM_EXIT:
+            KillTimer(window, kCycleTimerId);
+            DestroyWindow(window);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+// Runs every tick of the cycle timer. The first failed cycle stops the bridge for good; the
+// timer keeps ticking without effect.
+LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (g_status == LINK_OK) {
+        g_status = RunCycle();
+        if (g_status != LINK_OK) SetStatusText(L"Status: NOT OK");
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Runs when the window goes, from Exit or from closing it; ends the message loop.
+LRESULT OnDestroy() {
+    PostQuitMessage(0);
+    return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            return OnCreate(window);
+        case WM_PAINT:
+            return OnPaint(window);
+        case WM_COMMAND:
+            return OnCommand(window, message, wParam, lParam);
+        case WM_TIMER:
+            return OnTimer(window, message, wParam, lParam);
+        case WM_DESTROY:
+            return OnDestroy();
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,18 @@
+// Identifiers shared by the resource script, the program and its tests. Plain macros, because
+// the resource compiler reads this file too.
+#pragma once
+
+#define IDS_APP_TITLE 103   // string: the window title
+#define IDS_CLASS_NAME 109  // string: the window class name
+
+#define IDI_QUORVANE 107    // icon group: the class's large icon
+#define IDI_SMALL 108       // icon group: the class's small icon
+#define IDI_ABOUT_ICON 128  // what the About box's icon control names; no such icon exists
+
+#define IDC_QUORVANE 109  // menu and accelerator table
+#define IDD_ABOUTBOX 103  // dialog: the About box
+
+#define IDM_ABOUT 104  // command: open the About box
+#define IDM_EXIT 105   // command: end the program
+
+#define APP_TEXT_LENGTH 100  // characters of the title and class-name buffers
