@@ -1,0 +1,26 @@
+// What the stand-in add-on is told on its command line.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr std::size_t kMaxPresetFields = 32;
+
+// A state field given a value at start: an int32, or a double.
+struct PresetField {
+    std::uint32_t offset;
+    bool isDouble;
+    std::int32_t integer;
+    double real;
+};
+
+struct AddonOptions {
+    bool script;            // move fields over time, like a cockpit in use
+    std::uint32_t seconds;  // end after this long; 0: until ended
+    std::size_t presetCount;
+    PresetField presets[kMaxPresetFields];
+};
+
+// Defaults, then the arguments. False, with the usage printed, on anything not understood or on
+// --help.
+bool ParseAddonOptions(int argc, char** argv, AddonOptions& options);
