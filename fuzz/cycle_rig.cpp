@@ -1,0 +1,350 @@
+#include "fuzz/cycle_rig.h"
+
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+#include "bridge/bridge.h"
+#include "bridge/encoder_table.h"
+#include "bridge/narrowing.h"
+#include "sdk/sdk.h"
+#include "simlink/simlink.h"
+
+namespace cycle_checks {
+namespace {
+
+constexpr std::string_view kStateBlockName = "iFly737NG_SDK_FileMappingObject";
+constexpr std::string_view kCommandBlockName = "iFly737NG_SDK1_FileMappingObject";
+
+constexpr std::uint32_t kBlockStart = 0x9400;
+constexpr std::uint32_t kBlockEnd = 0x94F8;  // one past the last byte
+constexpr std::uint32_t kFirstCounter = 0x94F0;
+constexpr std::uint32_t kFlaglessByte = 0x9408;
+constexpr unsigned kSendsPerExchange = 9;
+constexpr std::size_t kInputReads = 1 + kEncoderCount;
+constexpr std::size_t kNoPosition = ~std::size_t{0};
+
+constexpr std::size_t kKeptWordStart = 4;
+constexpr std::size_t kKeptWordEnd = 8;
+constexpr std::size_t kSpareByte = 16;
+
+// Bytes of the block that are not the bridge's to write: the mailbox (emptied only by its own
+// exchange), the flagless byte, the two gaps and the counters.
+bool ReservedByte(std::uint64_t offset) {
+    return offset < kBlockStart + 2 || offset == kFlaglessByte ||
+           (offset >= 0x9427 && offset <= 0x942F) || (offset >= 0x9472 && offset <= 0x947F) ||
+           offset >= kFirstCounter;
+}
+
+std::int32_t SnapshotWord(std::uint32_t offset) {
+    std::int32_t value;
+    std::memcpy(&value, g_bridge.snapshot + offset, sizeof value);
+    return value;
+}
+
+double SnapshotDoubleAt(std::uint32_t offset) {
+    double value;
+    std::memcpy(&value, g_bridge.snapshot + offset, sizeof value);
+    return value;
+}
+
+LinkResult ExchangeOutcome(bool delivered, const ExchangeFaults& faults) {
+    if (!delivered) return faults.lastError == 0 ? LINK_TIMEOUT : LINK_SEND_FAILED;
+    return faults.badAnswer ? LINK_BAD_REPLY : LINK_OK;
+}
+
+// Steps a counter moved, the shorter way round its 256 values; half way counts as forward.
+int StepsBetween(std::uint8_t lastSeen, std::uint8_t counter) {
+    const int forward = (counter - lastSeen + 256) % 256;
+    return forward > 128 ? forward - 256 : forward;
+}
+
+// The absolute target the rules give encoder k for `steps`, from the display as decoded in this
+// cycle.
+double EncoderTargetByRule(std::size_t k, int steps) {
+    const EncoderRow& row = kEncoderTable[k];
+    const double shown = g_bridge.displays[row.display - 1];
+    const bool blank = shown == kBlankDisplay;
+    const double turned = steps;
+    if (row.rule == EncoderRule::Hundredths && SnapshotWord(kHundredthsSwitchField) > 9) {
+        return (blank ? 0.0 : shown / 100.0) + turned / 100.0;
+    }
+    if (blank) return turned * row.blankStep;
+    if (row.rule == EncoderRule::SignField && SnapshotWord(kSignField) == kMinusSign) {
+        return -shown + turned * row.step;
+    }
+    return shown + turned * row.step;
+}
+
+// Keeps the snapshot bytes an entry comes from; true when they differ from those kept before.
+bool TakeSources(const ExportEntry& entry,
+                 std::array<std::uint8_t, CycleRig::kBytesPerEntry>& kept) {
+    bool changed = false;
+    std::size_t at = 0;
+    for (std::size_t f = 0; f < entry.fieldCount; ++f) {
+        const SourceField& field = entry.fields[f];
+        if (std::memcmp(kept.data() + at, g_bridge.snapshot + field.offset, field.size) != 0) {
+            changed = true;
+            std::memcpy(kept.data() + at, g_bridge.snapshot + field.offset, field.size);
+        }
+        at += field.size;
+    }
+    return changed;
+}
+
+// The bytes an exported value shows in the block, low byte first.
+std::uint16_t ShownValue(const ExportEntry& entry) {
+    switch (entry.kind) {
+        case ExportKind::Display:
+            return Low16Bits(TruncateToInt32(g_bridge.displays[entry.index]));
+        case ExportKind::Flags:
+            return Low16Bits(g_bridge.packedFlags[entry.index]) & 0xFF;
+        case ExportKind::SingleInt32:
+            return Low16Bits(SnapshotWord(entry.fields[0].offset)) & 0xFF;
+        case ExportKind::SingleFloat64:
+            return Low16Bits(TruncateToInt32(SnapshotDoubleAt(entry.fields[0].offset)));
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool CycleRig::Start(bool publishCommandBlock) {
+    fake::Reset();
+    ResetLinkStateForTest();
+    ResetSdkViewsForTest();
+    ResetBridgeStateForTest();
+    fake::CreateBlockAsOtherProcess(kStateBlockName, kStateViewSize);
+    if (publishCommandBlock) fake::CreateBlockAsOtherProcess(kCommandBlockName, kCommandViewSize);
+    fake::StartModule();
+    LinkResult result = LINK_OK;
+    if (!LinkOpen(0, result) || SdkOpen() != LINK_OK) return false;
+
+    commandBlock_ = publishCommandBlock;
+    exportsLost_ = false;
+    mailbox_ = 0;
+    slots_ = {};
+    lastSeen_ = {};
+    sourceAtWrite_ = {};
+    std::memcpy(spaceAfterOpen_.data(), fake::ModuleSpace().bytes, spaceAfterOpen_.size());
+    counts_ = {};
+    return true;
+}
+
+std::span<std::uint8_t> CycleRig::StateBlock() {
+    return fake::BlockBytes(kStateBlockName);
+}
+
+std::span<std::uint8_t> CycleRig::CommandBlock() {
+    return commandBlock_ ? fake::BlockBytes(kCommandBlockName) : std::span<std::uint8_t>();
+}
+
+void CycleRig::PostMailbox(std::int16_t code) {
+    std::memcpy(fake::ModuleSpace().bytes + kMailboxOffset, &code, sizeof code);
+}
+
+void CycleRig::SetCounter(std::size_t k, std::uint8_t value) {
+    fake::ModuleSpace().bytes[kFirstCounter + k] = value;
+}
+
+const char* CycleRig::RunCheckedCycle(const ExchangeFaults& faults, LinkResult& result) {
+    // What the module holds for the cycle's reads; the cycle's own writes never reach these
+    // bytes, which the write checks below make sure of.
+    const std::uint8_t* space = fake::ModuleSpace().bytes;
+    std::int16_t postedMailbox;
+    std::memcpy(&postedMailbox, space + kMailboxOffset, sizeof postedMailbox);
+    std::array<std::uint8_t, kEncoderCount> postedCounters;
+    std::memcpy(postedCounters.data(), space + kFirstCounter, postedCounters.size());
+    if (commandBlock_) std::memcpy(commandBefore_.data(), CommandBlock().data(), kCommandViewSize);
+    const unsigned exchangesBefore = fake::ExchangesHandled();
+
+    fake::SetModuleAnswer(faults.badAnswer ? 0 : 1);
+    fake::TimeOutNextSends(faults.timedOutSends, faults.lastError);
+    result = RunCycle();
+    ++counts_.cycles;
+
+    // The same cycle as the rules tell it.
+    const bool firstDelivered = faults.timedOutSends < kSendsPerExchange;
+    const unsigned sendsLeft = firstDelivered ? 0 : faults.timedOutSends - kSendsPerExchange;
+    if (firstDelivered && !faults.badAnswer) {
+        mailbox_ = postedMailbox;
+        slots_ = postedCounters;
+    }
+    const Expected expected = ServeInputs();
+    const bool secondDelivered = expected.served && sendsLeft < kSendsPerExchange;
+    const LinkResult expectedResult = expected.served ? ExchangeOutcome(secondDelivered, faults)
+                                                      : ExchangeOutcome(firstDelivered, faults);
+
+    if (result != expectedResult) return "the cycle's result is not that of its last exchange";
+    if (const char* broken =
+            CheckExchanges(exchangesBefore, firstDelivered, secondDelivered, expected.served)) {
+        return broken;
+    }
+    if (g_link.writePos != g_link.bufferStart) return "records left queued after the cycle";
+    if (const char* broken = CheckCommandBlock(expected)) return broken;
+
+    std::int16_t mailboxAfter;
+    std::memcpy(&mailboxAfter, space + kMailboxOffset, sizeof mailboxAfter);
+    const std::int16_t mailboxDue = secondDelivered ? kMailboxEmpty : postedMailbox;
+    if (mailboxAfter != mailboxDue) return "the mailbox is not emptied exactly when served";
+
+    // An exchange that never reached the module took its writes with it, and their values go
+    // out again only when they change. The cycle still succeeds when a forwarded code's exchange
+    // gets through afterwards, so from then on the block may lag behind the snapshot.
+    if (!firstDelivered) {
+        exportsLost_ = true;
+        ResyncSources();
+    }
+    if (result == LINK_OK && !exportsLost_) return CheckBlockShowsSnapshot();
+    return nullptr;
+}
+
+CycleRig::Expected CycleRig::ServeInputs() {
+    Expected expected{};
+    if (!commandBlock_) return expected;
+    if (mailbox_ > kMailboxEmpty) {
+        expected = {true, mailbox_, 0.0, true};
+        mailbox_ = kMailboxEmpty;
+        ++counts_.mailboxCommands;
+    }
+    for (std::size_t k = 0; k < kEncoderCount; ++k) {
+        if (slots_[k] == lastSeen_[k]) continue;
+        expected.command = true;
+        expected.code = kEncoderTable[k].commandCode;
+        expected.parameter = EncoderTargetByRule(k, StepsBetween(lastSeen_[k], slots_[k]));
+        lastSeen_[k] = slots_[k];
+        ++counts_.encoderCommands;
+    }
+    return expected;
+}
+
+const char* CycleRig::CheckExchanges(unsigned exchangesBefore, bool firstDelivered,
+                                     bool secondDelivered, bool served) {
+    const unsigned handled = fake::ExchangesHandled() - exchangesBefore;
+    if (handled != unsigned{firstDelivered} + unsigned{secondDelivered}) {
+        return "exchanges other than one a cycle and one for a forwarded code";
+    }
+    counts_.exchanges += handled;
+    unsigned number = exchangesBefore;
+
+    if (firstDelivered) {
+        const std::span<const fake::LoggedRecord> records = fake::ExchangeRecords(++number);
+        if (records.size() < kInputReads) return "the reads of the inputs are missing";
+        std::size_t lastPosition = kNoPosition;
+        for (const fake::LoggedRecord& record : records.first(records.size() - kInputReads)) {
+            if (record.kind != exchange::RecordKind::Write) return "a read among the exports";
+            if (const char* broken = CheckWrite(record, lastPosition)) return broken;
+        }
+        const std::span<const fake::LoggedRecord> reads = records.last(kInputReads);
+        for (std::size_t i = 0; i < kInputReads; ++i) {
+            const std::uint32_t offset = i == 0 ? kMailboxOffset : kFirstCounter + (i - 1);
+            const std::uint32_t size = i == 0 ? 2 : 1;
+            if (reads[i].kind != exchange::RecordKind::Read || reads[i].offset != offset ||
+                reads[i].size != size) {
+                return "the inputs are not read as the mailbox and then the eight counters";
+            }
+        }
+    }
+    if (served && secondDelivered) {
+        const std::span<const fake::LoggedRecord> records = fake::ExchangeRecords(++number);
+        if (records.size() != 1 || records[0].kind != exchange::RecordKind::Write ||
+            records[0].offset != kMailboxOffset || records[0].size != 2 ||
+            records[0].data[0] != 0xFF || records[0].data[1] != 0xFF) {
+            return "the mailbox's exchange carries more or less than the emptied mailbox";
+        }
+    }
+    return nullptr;
+}
+
+const char* CycleRig::CheckWrite(const fake::LoggedRecord& record, std::size_t& lastPosition) {
+    const std::uint64_t end = std::uint64_t{record.offset} + record.size;
+    if (record.offset < kBlockStart || end > kBlockEnd) return "a write outside 0x9400..0x94F7";
+    for (std::uint64_t at = record.offset; at < end; ++at) {
+        if (ReservedByte(at)) return "a write to the mailbox, 0x9408, a gap or a counter";
+    }
+    std::size_t position = 0;
+    const ExportEntry* entry = EntryAt(record.offset, &position);
+    if (entry == nullptr || record.size != entry->size) return "a write that is no exported value";
+    if (lastPosition != kNoPosition && position <= lastPosition) {
+        return "a value written twice, or out of the order of the export stages";
+    }
+    lastPosition = position;
+
+    // Written only when a source byte moved since the value was last written; a NaN double
+    // compares unequal to itself and so goes out every time.
+    const bool nan = entry->kind == ExportKind::SingleFloat64 &&
+                     std::isnan(SnapshotDoubleAt(entry->fields[0].offset));
+    const bool changed = TakeSources(*entry, sourceAtWrite_[position]);
+    if (!changed && !nan) return "a value written though its source did not change";
+    ++counts_.writesChecked;
+    return nullptr;
+}
+
+// Every last-sent copy now holds its value in this cycle's snapshot, whether its write went
+// out or not, so these bytes are what a later write must differ from.
+void CycleRig::ResyncSources() {
+    for (std::size_t position = 0; position < kExportEntryCount; ++position) {
+        TakeSources(ExportEntries()[position], sourceAtWrite_[position]);
+    }
+}
+
+const char* CycleRig::CheckBlockShowsSnapshot() const {
+    if (std::memcmp(g_bridge.snapshot, fake::BlockBytes(kStateBlockName).data(), kSnapshotSize) !=
+        0) {
+        return "the snapshot is not the state block as the add-on left it";
+    }
+    const std::uint8_t* space = fake::ModuleSpace().bytes;
+    for (const ExportEntry& entry : ExportEntries()) {
+        const std::uint16_t due = ShownValue(entry);
+        const std::uint16_t shown =
+            entry.size == 1 ? space[entry.destination]
+                            : static_cast<std::uint16_t>(space[entry.destination] |
+                                                         space[entry.destination + 1] << 8);
+        if (shown != due) return "the block does not show a value of the snapshot";
+    }
+    for (std::uint32_t at = kMailboxOffset + 2; at < kFirstCounter; ++at) {
+        if (ReservedByte(at) && space[at] != 0) return "a byte nobody owns has changed";
+    }
+    return nullptr;
+}
+
+const char* CycleRig::CheckCommandBlock(const Expected& expected) const {
+    if (!commandBlock_) return nullptr;
+    const std::uint8_t* block = fake::BlockBytes(kCommandBlockName).data();
+    if (std::memcmp(block + kKeptWordStart, commandBefore_.data() + kKeptWordStart,
+                    kKeptWordEnd - kKeptWordStart) != 0 ||
+        block[kSpareByte] != commandBefore_[kSpareByte]) {
+        return "the command block's kept word or spare byte changed";
+    }
+    if (!expected.command) {
+        if (std::memcmp(block, commandBefore_.data(), commandBefore_.size()) != 0) {
+            return "the command block changed though no command was due";
+        }
+        return nullptr;
+    }
+    std::int32_t code;
+    double parameter;
+    std::memcpy(&code, block, sizeof code);
+    std::memcpy(&parameter, block + 8, sizeof parameter);
+    const bool mailboxShape = code >= 0 && code <= 32767 && parameter == 0.0;
+    const bool encoderShape = code >= 1232 && code <= 1239 && std::isfinite(parameter);
+    if (!mailboxShape && !encoderShape) return "the command block holds a command no rule makes";
+    if (code != expected.code ||
+        std::memcmp(&parameter, &expected.parameter, sizeof parameter) != 0) {
+        return "the command block does not hold the command due";
+    }
+    return nullptr;
+}
+
+const char* CycleRig::CheckSpaceOutsideBlock() const {
+    const std::uint8_t* space = fake::ModuleSpace().bytes;
+    if (std::memcmp(space, spaceAfterOpen_.data(), kBlockStart) != 0 ||
+        std::memcmp(space + kBlockEnd, spaceAfterOpen_.data() + kBlockEnd,
+                    spaceAfterOpen_.size() - kBlockEnd) != 0) {
+        return "an offset outside 0x9400..0x94F7 has changed";
+    }
+    if (fake::ModuleSpace().greetingWrites != 1) return "the greeting was written again";
+    return nullptr;
+}
+
+}  // namespace cycle_checks

@@ -1,0 +1,101 @@
+// A running bridge in the in-process world, driven cycle by cycle by a fuzzer or a soak, with
+// every rule that must hold whatever the add-on and the module's other clients do checked after
+// each cycle:
+//
+//   - the cycle writes only to the bridge's own bytes of the block 0x9400..0x94F7: never to
+//     0x9408, the gaps 0x9427..0x942F and 0x9472..0x947F, nor the counters 0x94F0..0x94F7, and
+//     to 0x9400 only the empty mailbox 0xFFFF, alone in the cycle's second exchange;
+//   - a value is written only when its source bytes changed since it was last written (a NaN
+//     double counts as changed every time), in the order of the export stages, followed by the
+//     nine reads of the inputs;
+//   - after a cycle that succeeded, the block shows every value of the snapshot (nothing lost,
+//     nothing corrupted on the way), unless an earlier exchange never reached the module;
+//   - the command block holds the command the rules call for: a mailbox code 0..32767 with 0.0,
+//     or 1232 + k with the target computed from display and steps, the later one winning; or
+//     what it held before when nothing was due. Offsets 4..7 and 16 never change;
+//   - the cycle's result is that of its last exchange.
+//
+// Nothing here allocates once Start has returned, so a soak can count allocations across cycles.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "fuzz/export_entries.h"
+#include "platform/win32.h"
+#include "sdk/sdk.h"
+#include "simlink/link_result.h"
+#include "tests/fake_win32/fake_win32.h"
+#include "tools/exchange/module_space.h"
+
+namespace cycle_checks {
+
+// What the module's side does to the exchanges of one cycle.
+struct ExchangeFaults {
+    unsigned timedOutSends = 0;  // sends from the cycle's first on that get no answer in time
+    DWORD lastError = 0;         // what each of them leaves as the thread's last error
+    bool badAnswer = false;      // every exchange is carried out but answered with 0
+};
+
+struct RigCounts {
+    std::uint64_t cycles;
+    std::uint64_t exchanges;
+    std::uint64_t writesChecked;
+    std::uint64_t mailboxCommands;
+    std::uint64_t encoderCommands;
+};
+
+class CycleRig {
+  public:
+    static constexpr std::size_t kBytesPerEntry = 64;  // up to eight 8-byte source fields
+
+    // A fresh process in a fresh world, as the shell leaves it after start-up: the module
+    // running, the add-on's blocks published (the command block only if asked), the link and the
+    // SDK views open. False if either would not open.
+    bool Start(bool publishCommandBlock);
+
+    std::span<std::uint8_t> StateBlock();    // as the add-on writes it
+    std::span<std::uint8_t> CommandBlock();  // as the add-on sees it; empty when not published
+    void PostMailbox(std::int16_t code);     // as another client writes 0x9400
+    void SetCounter(std::size_t k, std::uint8_t value);
+
+    // Runs one poll cycle under `faults` and checks it. Returns null when every rule held,
+    // otherwise the rule broken. `result` receives the cycle's result; after a nonzero one the
+    // shell runs no further cycle, and neither may the caller.
+    const char* RunCheckedCycle(const ExchangeFaults& faults, LinkResult& result);
+
+    // Every offset outside 0x9400..0x94F7 as it was right after the handshake.
+    const char* CheckSpaceOutsideBlock() const;
+
+    const RigCounts& Counts() const { return counts_; }
+
+  private:
+    struct Expected {
+        bool command;
+        std::int32_t code;
+        double parameter;
+        bool served;  // a mailbox code was forwarded, so a second exchange follows
+    };
+
+    Expected ServeInputs();
+    const char* CheckExchanges(unsigned firstExchange, bool firstDelivered, bool secondDelivered,
+                               bool served);
+    const char* CheckWrite(const fake::LoggedRecord& record, std::size_t& lastPosition);
+    void ResyncSources();
+    const char* CheckBlockShowsSnapshot() const;
+    const char* CheckCommandBlock(const Expected& expected) const;
+
+    bool commandBlock_ = false;
+    bool exportsLost_ = false;  // an exchange with writes in it never reached the module
+    std::int16_t mailbox_ = 0;  // the bridge's mailbox as the rules leave it
+    std::array<std::uint8_t, kEncoderCount> slots_{};     // counters as last read
+    std::array<std::uint8_t, kEncoderCount> lastSeen_{};  // counters that last produced a command
+    std::array<std::uint8_t, kCommandViewSize> commandBefore_{};  // the block before the cycle
+    std::array<std::array<std::uint8_t, kBytesPerEntry>, kExportEntryCount> sourceAtWrite_{};
+    std::array<std::uint8_t, exchange::kModuleSpaceSize> spaceAfterOpen_{};
+    RigCounts counts_{};
+};
+
+}  // namespace cycle_checks
