@@ -1,0 +1,98 @@
+// The poll cycle, cycle after cycle, against an add-on and module clients that may put anything
+// anywhere they can reach: any bytes in the state block, any mailbox code and counter values,
+// anything in the command block, and now and then exchanges that fail. After each cycle every
+// rule of fuzz/cycle_rig.h is checked; a run ends at the first failed cycle, as the shell's does.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "fuzz/cycle_rig.h"
+
+namespace {
+
+using cycle_checks::CycleRig;
+
+// What one byte of the input asks to change before the next cycle.
+enum StepBits : std::uint8_t {
+    kPatchStateBlock = 1 << 0,  // raw bytes anywhere in the state block
+    kSetSourceField = 1 << 1,   // a small value into one field the bridge reads
+    kPostMailbox = 1 << 2,
+    kSetCounter = 1 << 3,
+    kTakeCommand = 1 << 4,  // the add-on overwrites the command block
+    kFaultsMask = 0xE0,     // all three set: the cycle's exchanges meet faults
+};
+
+[[noreturn]] void Broken(const CycleRig& rig, const char* rule) {
+    std::fprintf(stderr, "cycle %llu: %s\n", static_cast<unsigned long long>(rig.Counts().cycles),
+                 rule);
+    std::abort();
+}
+
+void PatchStateBlock(CycleRig& rig, FuzzedDataProvider& input) {
+    const std::span<std::uint8_t> block = rig.StateBlock();
+    const std::size_t at = input.ConsumeIntegralInRange<std::size_t>(0, block.size() - 1);
+    const std::size_t length = input.ConsumeIntegralInRange<std::size_t>(1, 8);
+    for (std::size_t i = 0; i < length && at + i < block.size(); ++i) {
+        block[at + i] = input.ConsumeIntegral<std::uint8_t>();
+    }
+}
+
+// Digits, blanks, flags and small numbers are where the rules branch; raw bytes rarely land
+// on them, so the input can also name a field and give it a small value.
+void SetSourceField(CycleRig& rig, FuzzedDataProvider& input) {
+    const auto& entries = cycle_checks::ExportEntries();
+    const auto& entry = entries[input.ConsumeIntegralInRange<std::size_t>(0, entries.size() - 1)];
+    const auto& field =
+        entry.fields[input.ConsumeIntegralInRange<std::size_t>(0, entry.fieldCount - 1)];
+    if (field.size == 8) {
+        const double value = input.ConsumeIntegralInRange<int>(-70000, 70000) / 4.0;
+        std::memcpy(rig.StateBlock().data() + field.offset, &value, sizeof value);
+    } else {
+        const std::int32_t value = input.ConsumeIntegralInRange<std::int32_t>(-3, 15);
+        std::memcpy(rig.StateBlock().data() + field.offset, &value, sizeof value);
+    }
+}
+
+cycle_checks::ExchangeFaults ConsumeFaults(FuzzedDataProvider& input) {
+    cycle_checks::ExchangeFaults faults;
+    faults.timedOutSends = input.ConsumeIntegralInRange<unsigned>(0, 20);
+    faults.lastError = input.ConsumeBool() ? ERROR_TIMEOUT : 0;
+    faults.badAnswer = input.ConsumeIntegralInRange<int>(0, 3) == 0;
+    return faults;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider input(data, size);
+    static CycleRig rig;  // static storage: it keeps a copy of the module's whole space
+    if (!rig.Start(input.ConsumeBool())) Broken(rig, "the bridge did not start");
+    const std::span<std::uint8_t> commandBlock = rig.CommandBlock();
+    for (std::uint8_t& byte : commandBlock) byte = input.ConsumeIntegral<std::uint8_t>();
+    rig.PostMailbox(input.ConsumeIntegral<std::int16_t>());
+
+    while (input.remaining_bytes() > 0) {
+        const std::uint8_t step = input.ConsumeIntegral<std::uint8_t>();
+        if (step & kPatchStateBlock) PatchStateBlock(rig, input);
+        if (step & kSetSourceField) SetSourceField(rig, input);
+        if (step & kPostMailbox) rig.PostMailbox(input.ConsumeIntegral<std::int16_t>());
+        if (step & kSetCounter) {
+            rig.SetCounter(input.ConsumeIntegralInRange<std::size_t>(0, kEncoderCount - 1),
+                           input.ConsumeIntegral<std::uint8_t>());
+        }
+        if ((step & kTakeCommand) && !commandBlock.empty()) {
+            for (std::size_t i = 0; i < 4; ++i)
+                commandBlock[i] = input.ConsumeIntegral<std::uint8_t>();
+        }
+        cycle_checks::ExchangeFaults faults;
+        if ((step & kFaultsMask) == kFaultsMask) faults = ConsumeFaults(input);
+
+        LinkResult result = LINK_OK;
+        if (const char* broken = rig.RunCheckedCycle(faults, result)) Broken(rig, broken);
+        if (const char* broken = rig.CheckSpaceOutsideBlock()) Broken(rig, broken);
+        if (result != LINK_OK) break;
+    }
+    return 0;
+}
