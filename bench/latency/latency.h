@@ -1,7 +1,8 @@
-// latency: measures, under Wine or on Windows, what the bridge costs across processes: the
-// exchange round trip, the period the cycle's timer achieves, the delay from a change in the
-// add-on's state block to the new value at the module's offset, and the CPU a process takes.
-// Each measure prints one line of name=value pairs for scripts/bench-wine to collect.
+// latency: measures, under Wine or on Windows, how the bridge performs across processes: the
+// exchange round trip, the period the cycle's timer achieves, and the delay from a change in the
+// add-on's state block to the new value at the module's offset. Each measure prints lines of
+// name=value pairs for scripts/bench-wine to collect. (CPU time is taken from /proc by the
+// script: Wine gives GetProcessTimes of another process as zero.)
 #pragma once
 
 #include <cstddef>
@@ -19,10 +20,6 @@ bool MeasureTimerPeriod(std::uint32_t seconds);
 // Makes `count` changes to a single value of the add-on's state block, each at a random moment,
 // and times each until the module's offset holds the new value.
 bool MeasureChangeLatency(std::uint32_t count);
-
-// CPU time over `seconds` of every running process with one of the given file names, as a share
-// of one core.
-bool MeasureProcessCpu(std::uint32_t seconds, char** names, int nameCount);
 
 // ---- Shared by the measures --------------------------------------------------------------------
 

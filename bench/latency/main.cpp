@@ -9,7 +9,6 @@ constexpr char kUsage[] =
     "usage: latency roundtrip COUNT      exchanges of the nine reads, timed one by one\n"
     "       latency period SECONDS       period between the bridge's exchanges\n"
     "       latency change COUNT         state block change to value at the module's offset\n"
-    "       latency cpu SECONDS NAME...  CPU of the processes with these file names\n"
     "Needs the stand-in module; period and change need the bridge and the add-on running.\n";
 
 bool ParseCount(const char* text, std::uint32_t& value) {
@@ -24,7 +23,7 @@ bool ParseCount(const char* text, std::uint32_t& value) {
 
 int main(int argc, char** argv) {
     std::uint32_t number = 0;
-    if (argc < 3 || !ParseCount(argv[2], number)) {
+    if (argc != 3 || !ParseCount(argv[2], number)) {
         Report("%s", kUsage);
         return 2;
     }
@@ -36,8 +35,6 @@ int main(int argc, char** argv) {
         measured = MeasureTimerPeriod(number);
     } else if (std::strcmp(measure, "change") == 0) {
         measured = MeasureChangeLatency(number);
-    } else if (std::strcmp(measure, "cpu") == 0 && argc > 3) {
-        measured = MeasureProcessCpu(number, argv + 3, argc - 3);
     } else {
         Report("%s", kUsage);
         return 2;
