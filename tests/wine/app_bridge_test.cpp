@@ -1,0 +1,133 @@
+// Quorvane.exe against the stand-in module and add-on, each a process of its own: the status it
+// shows for each combination, the cycles the timer drives, and how a failing module stops them.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "app/resource_ids.h"
+#include "tests/wine/app_process.h"
+#include "tests/wine/stand_in_fixture.h"
+
+namespace {
+
+constexpr DWORD kExitTimeoutMs = 5000;
+// Long enough for a handshake and the two-second pause before "Status: OK".
+constexpr DWORD kStartTimeoutMs = 10000;
+// A module that never answers holds one exchange for nine sends of two seconds each.
+constexpr DWORD kHungExchangeTimeoutMs = 30000;
+
+class QuorvaneWithStandIns : public StandInTest {
+  protected:
+    std::uint32_t Exchanges() const { return ExchangeCount(offsets_); }
+
+    // Whether the name of Quorvane's first request buffer is still a global atom: the link
+    // holds it from a successful open until it is closed.
+    bool BufferAtomExists() const {
+        char name[64];
+        std::snprintf(name, sizeof name, "FsasmLib:IPC:%lX:1", quorvane_.processId());
+        return GlobalFindAtomA(name) != 0;
+    }
+
+    // Both stand-ins, then Quorvane, through "Status: LOADING" to "Status: OK".
+    void StartWithBothSides() {
+        ASSERT_TRUE(StartModule());
+        ASSERT_TRUE(StartAddon("--script"));
+        ASSERT_TRUE(quorvane_.Start());
+        ASSERT_TRUE(quorvane_.WaitForWindow());
+        ASSERT_NO_FATAL_FAILURE(ExpectLoadingThenOk());
+    }
+
+    // Waits for Quorvane's "Status: LOADING" and then "Status: OK", and checks how each stood.
+    void ExpectLoadingThenOk() {
+        ASSERT_TRUE(quorvane_.WaitForTraceLength(2, kStartTimeoutMs));
+        const std::vector<TracedStatus> trace = quorvane_.Trace();
+        EXPECT_EQ(trace[0].text, L"Status: LOADING");
+        EXPECT_FALSE(trace[0].windowMinimised);
+        EXPECT_EQ(trace[1].text, L"Status: OK");
+        EXPECT_TRUE(trace[1].windowMinimised);
+        // The pause is a sleep of two seconds; a busy machine can only make it longer.
+        EXPECT_GE(trace[1].tickMs - trace[0].tickMs, 1500u);
+    }
+
+    // Waits until the timer's cycles have brought `count` more exchanges.
+    bool ExchangesArrive(std::uint32_t count) const {
+        const std::uint32_t start = Exchanges();
+        return WaitUntil([&] { return Exchanges() >= start + count; }, 5000);
+    }
+
+    void ExpectNoExchangesFor(DWORD ms) const {
+        const std::uint32_t before = Exchanges();
+        Sleep(ms);
+        EXPECT_EQ(Exchanges(), before) << "exchanges in " << ms << " ms";
+    }
+
+    void EndWith(UINT message, WPARAM wParam) {
+        PostMessageW(quorvane_.window(), message, wParam, 0);
+        DWORD exitCode = 1;
+        ASSERT_TRUE(quorvane_.WaitForExit(kExitTimeoutMs, exitCode));
+        EXPECT_EQ(exitCode, 0u);
+    }
+
+    QuorvaneProcess quorvane_;
+};
+
+// The module answers but the add-on has not published its state: the link opened (one handshake
+// exchange) and no cycle runs. At exit the clean-up closes the link, giving its atom back.
+TEST_F(QuorvaneWithStandIns, ModuleWithoutAddonShowsNotOkAndClosesTheLinkAtExit) {
+    ASSERT_TRUE(StartModule());
+    ASSERT_TRUE(quorvane_.Start());
+    ASSERT_TRUE(quorvane_.WaitForWindow());
+    EXPECT_EQ(quorvane_.StatusText(), L"Status: NOT OK");
+    EXPECT_FALSE(IsIconic(quorvane_.window()));
+    EXPECT_EQ(Exchanges(), 1u) << "the handshake";
+    EXPECT_TRUE(BufferAtomExists());
+    ExpectNoExchangesFor(500);
+
+    EndWith(WM_CLOSE, 0);
+    EXPECT_FALSE(BufferAtomExists()) << "the exit clean-up closes the link";
+}
+
+// Both sides: "Status: LOADING" for two seconds, then minimised, "Status: OK" and a cycle every
+// tick. When the module's window goes, the next cycle fails: "Status: NOT OK". Exit still ends
+// the program with 0 and closes the link.
+TEST_F(QuorvaneWithStandIns, BothSidesRunCyclesUntilTheModuleGoes) {
+    ASSERT_NO_FATAL_FAILURE(StartWithBothSides());
+    EXPECT_TRUE(IsIconic(quorvane_.window()));
+    EXPECT_EQ(quorvane_.StatusText(), L"Status: OK");
+    EXPECT_TRUE(ExchangesArrive(20));
+
+    module_.Stop();
+    ASSERT_TRUE(quorvane_.WaitForTraceLength(3, kStartTimeoutMs));
+    EXPECT_EQ(quorvane_.Trace()[2].text, L"Status: NOT OK");
+    EXPECT_EQ(quorvane_.StatusText(), L"Status: NOT OK");
+    EXPECT_TRUE(BufferAtomExists()) << "the link stays open until exit";
+
+    EndWith(WM_COMMAND, IDM_EXIT);
+    EXPECT_FALSE(BufferAtomExists()) << "the exit clean-up closes the link";
+}
+
+// A module that stops answering holds one exchange until all nine sends have timed out; then
+// "Status: NOT OK", and no cycle runs any more once the module answers again.
+TEST_F(QuorvaneWithStandIns, ModuleThatStopsAnsweringEndsTheCycles) {
+    ASSERT_NO_FATAL_FAILURE(StartWithBothSides());
+    ASSERT_TRUE(ExchangesArrive(20));
+
+    DWORD moduleThreadId = GetWindowThreadProcessId(FindWindowA("UIPCMAIN", nullptr), nullptr);
+    HANDLE moduleThread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, moduleThreadId);
+    ASSERT_NE(moduleThread, nullptr);
+    SuspendThread(moduleThread);
+    const bool failed = quorvane_.WaitForTraceLength(3, kHungExchangeTimeoutMs);
+    ResumeThread(moduleThread);
+    CloseHandle(moduleThread);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(quorvane_.Trace()[2].text, L"Status: NOT OK");
+
+    // The sends that timed out may still reach the module once it runs again; after them,
+    // nothing: the timer ticks on without a cycle.
+    Sleep(1000);
+    ExpectNoExchangesFor(500);
+    EXPECT_EQ(quorvane_.StatusText(), L"Status: NOT OK");
+    EndWith(WM_COMMAND, IDM_EXIT);
+}
+
+}  // namespace

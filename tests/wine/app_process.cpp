@@ -1,0 +1,134 @@
+#include "tests/wine/app_process.h"
+
+#include <cstring>
+
+#include "tests/wine/app_paths.h"
+#include "tests/wine/app_status_trace.h"
+
+namespace {
+
+// The first top-level window of `className` that belongs to the process.
+HWND FindWindowOfProcess(const wchar_t* className, const wchar_t* title, DWORD processId) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, className, title); window != nullptr;
+         window = FindWindowExW(nullptr, window, className, title)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId) return window;
+    }
+    return nullptr;
+}
+
+void PressKey(WORD virtualKey, bool release) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+}  // namespace
+
+QuorvaneProcess::~QuorvaneProcess() {
+    if (process_.hProcess != nullptr) {
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 1);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    if (job_ != nullptr) CloseHandle(job_);
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+    if (hookModule_ != nullptr) FreeLibrary(hookModule_);
+    if (traceMapping_ != nullptr) CloseHandle(traceMapping_);
+}
+
+bool QuorvaneProcess::Start() {
+    // A fresh, zeroed trace for each process; the mapping lives as long as this object.
+    traceMapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                       sizeof(StatusTrace), kStatusTraceMappingName);
+    if (traceMapping_ == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) return false;
+    hookModule_ = LoadLibraryW(kStatusHookDll);
+    if (hookModule_ == nullptr) return false;
+    // Through void (*)(), the one function type that converts to any other without a warning.
+    const auto hookProc = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void (*)()>(GetProcAddress(hookModule_, kStatusHookProcName)));
+    if (hookProc == nullptr) return false;
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring commandLine = L"\"" + std::wstring(kQuorvaneExe) + L"\"";
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &process_)) {
+        return false;
+    }
+    hook_ = SetWindowsHookExW(WH_CALLWNDPROC, hookProc, hookModule_, process_.dwThreadId);
+    job_ = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    AssignProcessToJobObject(job_, process_.hProcess);
+    ResumeThread(process_.hThread);
+    return hook_ != nullptr;
+}
+
+bool QuorvaneProcess::WaitForWindow(DWORD timeoutMs) {
+    return WaitUntil(
+        [this] {
+            window_ = FindWindowOfProcess(L"QUORVANE", nullptr, processId());
+            if (window_ != nullptr) {
+                statusBar_ = FindWindowExW(window_, nullptr, L"msctls_statusbar32", nullptr);
+            }
+            return statusBar_ != nullptr;
+        },
+        timeoutMs);
+}
+
+std::wstring QuorvaneProcess::StatusText() const {
+    wchar_t text[64] = L"";
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(statusBar_, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                             5000, &length)) {
+        return L"";
+    }
+    return text;
+}
+
+std::vector<TracedStatus> QuorvaneProcess::Trace() const {
+    StatusTrace trace{};
+    if (void* view = MapViewOfFile(traceMapping_, FILE_MAP_READ, 0, 0, sizeof trace)) {
+        std::memcpy(&trace, view, sizeof trace);
+        UnmapViewOfFile(view);
+    }
+    std::vector<TracedStatus> texts;
+    for (std::uint32_t i = 0; i < trace.count && i < kStatusTraceCapacity; ++i) {
+        const StatusTraceEntry& entry = trace.entries[i];
+        texts.push_back({entry.text, entry.tickMs, entry.windowMinimised != 0});
+    }
+    return texts;
+}
+
+bool QuorvaneProcess::WaitForTraceLength(std::size_t length, DWORD timeoutMs) const {
+    return WaitUntil([&] { return Trace().size() >= length; }, timeoutMs);
+}
+
+HWND QuorvaneProcess::FindAboutBox() const {
+    return FindWindowOfProcess(nullptr, L"About Quorvane", processId());
+}
+
+void QuorvaneProcess::TypeAltQuestionMark() const {
+    // The keys that type "?" on the US layout Wine gives the virtual X server: Shift and "/".
+    SetForegroundWindow(window_);
+    PressKey(VK_MENU, false);
+    PressKey(VK_SHIFT, false);
+    PressKey(VK_OEM_2, false);
+    PressKey(VK_OEM_2, true);
+    PressKey(VK_SHIFT, true);
+    PressKey(VK_MENU, true);
+}
+
+bool QuorvaneProcess::WaitForExit(DWORD timeoutMs, DWORD& exitCode) const {
+    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+    return GetExitCodeProcess(process_.hProcess, &exitCode) != 0;
+}

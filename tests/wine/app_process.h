@@ -1,0 +1,67 @@
+// Quorvane.exe as the tests run it: a process of its own, with a hook in its window thread that
+// traces the status bar's texts (see app_status_trace.h), and the few ways a user reaches it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TracedStatus {
+    std::wstring text;
+    std::uint64_t tickMs;
+    bool windowMinimised;
+};
+
+// Polls `condition` every few milliseconds until it holds or `timeoutMs` has passed.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= end) return false;
+        Sleep(20);
+    }
+}
+
+class QuorvaneProcess {
+  public:
+    QuorvaneProcess() = default;
+    QuorvaneProcess(const QuorvaneProcess&) = delete;
+    QuorvaneProcess& operator=(const QuorvaneProcess&) = delete;
+    // Ends the process if it still runs.
+    ~QuorvaneProcess();
+
+    // Starts it with the trace hook in place before its first instruction runs.
+    bool Start();
+    // Its main window and status bar, once they exist; false after the timeout.
+    bool WaitForWindow(DWORD timeoutMs = 10000);
+
+    HWND window() const { return window_; }
+    HWND statusBar() const { return statusBar_; }
+    DWORD processId() const { return process_.dwProcessId; }
+
+    // The status bar's text now, read with WM_GETTEXT; empty when it does not answer.
+    std::wstring StatusText() const;
+    // Every text set so far, in order.
+    std::vector<TracedStatus> Trace() const;
+    bool WaitForTraceLength(std::size_t length, DWORD timeoutMs) const;
+
+    // Its About box while it shows one, else null.
+    HWND FindAboutBox() const;
+    // Alt+"?" typed on the keyboard into its window.
+    void TypeAltQuestionMark() const;
+
+    // True with its exit code when it ends within the timeout.
+    bool WaitForExit(DWORD timeoutMs, DWORD& exitCode) const;
+
+  private:
+    PROCESS_INFORMATION process_{};
+    HANDLE job_ = nullptr;  // ends the program with this process, however that ends
+    HANDLE traceMapping_ = nullptr;
+    HMODULE hookModule_ = nullptr;
+    HHOOK hook_ = nullptr;
+    HWND window_ = nullptr;
+    HWND statusBar_ = nullptr;
+};

@@ -1,0 +1,28 @@
+// The status bar texts Quorvane sets, as a hook inside its process records them for the tests:
+// the window thread sleeps through "Status: LOADING", so no message from outside could read
+// that text while it stands.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr wchar_t kStatusTraceMappingName[] = L"QuorvaneTestStatusTrace";
+constexpr std::size_t kStatusTraceCapacity = 16;
+constexpr std::size_t kStatusTextLength = 32;
+
+struct StatusTraceEntry {
+    wchar_t text[kStatusTextLength];  // the text of part 0, cut to fit
+    std::uint64_t tickMs;             // GetTickCount64 when it was set
+    std::uint32_t windowMinimised;    // whether the main window was minimised then
+    std::uint32_t reserved;
+};
+
+// The mapping's whole content; copied in and out with memcpy.
+struct StatusTrace {
+    std::uint32_t count;  // entries recorded; those beyond the capacity are dropped
+    std::uint32_t reserved;
+    StatusTraceEntry entries[kStatusTraceCapacity];
+};
+
+// The hook procedure's exported name in app_status_hook.dll.
+constexpr char kStatusHookProcName[] = "StatusHookProc";

@@ -1,0 +1,12 @@
+# Quorvane.exe's own tests, included from this directory's CMakeLists.txt: its resources read
+# from the built executable, and the program run against the stand-ins. A hook DLL, loaded by
+# Windows into Quorvane's process, traces the texts of its status bar.
+add_library(app_status_hook SHARED app_status_hook.cpp)
+set_target_properties(app_status_hook PROPERTIES PREFIX "")
+
+quorvane_wine_test(app_tests
+    SOURCES app_resources_test.cpp app_window_test.cpp app_bridge_test.cpp app_process.cpp)
+target_compile_definitions(app_tests PRIVATE UNICODE
+    QUORVANE_EXE=L"Z:$<TARGET_FILE:Quorvane>"
+    QUORVANE_STATUS_HOOK_DLL=L"Z:$<TARGET_FILE:app_status_hook>")
+add_dependencies(app_tests Quorvane app_status_hook)
