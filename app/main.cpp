@@ -61,7 +61,7 @@ void StartBridgeOrReport() {
 // turn into a command goes no further.
 int RunMessageLoop() {
     HACCEL accelerators = LoadAcceleratorsW(g_instance, MAKEINTRESOURCEW(IDC_QUORVANE));
-    MSG message;
+    MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (TranslateAcceleratorW(g_mainWindow, accelerators, &message)) continue;
         TranslateMessage(&message);
@@ -81,8 +81,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     LoadStringW(instance, IDS_CLASS_NAME, g_className, APP_TEXT_LENGTH);
     RegisterMainWindowClass();
 
-    // The status bar's class lives in the common controls, which register it here; a program
-    // linked statically would otherwise not load them at all.
+    // The status bar's class belongs to the common controls DLL, which registers it when asked
+    // here; without a call into it, the DLL would not even be loaded.
     INITCOMMONCONTROLSEX commonControls{sizeof commonControls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&commonControls);
 
