@@ -1,0 +1,56 @@
+// A stand-in (simmodule.exe, addon.exe, monitor.exe, ...) run as a second process by a Wine
+// test: started from the test's own directory, its output collected line by line, and ended
+// for certain, also when the test fails or the test process dies.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/win32.h"
+
+class StandInProcess {
+  public:
+    StandInProcess() = default;
+    StandInProcess(const StandInProcess&) = delete;
+    StandInProcess& operator=(const StandInProcess&) = delete;
+    ~StandInProcess();
+
+    // Starts `program` from the directory of the running test executable. False when it could
+    // not be started.
+    bool Start(const std::string& program, const std::string& arguments);
+
+    // Waits until the program has printed `text` (anywhere in its output). False when it did
+    // not within `timeoutMs`, or ended without.
+    bool WaitForOutput(const std::string& text, DWORD timeoutMs = 20000);
+
+    // Everything printed so far.
+    std::string Output();
+
+    // Waits for the program to end by itself; false after `timeoutMs`.
+    bool WaitForExit(DWORD timeoutMs);
+    // STILL_ACTIVE while it runs; kept after Stop until the next Start.
+    DWORD ExitCode() const;
+
+    // Closes its standard input, which ends every stand-in; one that does not end within a few
+    // seconds is terminated. Does nothing when it is not running.
+    void Stop();
+
+  private:
+    void CollectOutput();
+
+    HANDLE process_ = nullptr;     // kept after the end, for the exit code
+    bool running_ = false;         // started and not yet stopped
+    HANDLE job_ = nullptr;         // kills the program when this process ends, however it ends
+    HANDLE inputWrite_ = nullptr;  // our end of its standard input
+    HANDLE outputRead_ = nullptr;  // our end of its standard output and error
+    std::thread reader_;
+    std::mutex mutex_;
+    std::condition_variable outputArrived_;
+    std::string output_;
+    bool outputEnded_ = false;
+};
+
+// The directory of the running executable, with a trailing backslash.
+std::string ExecutableDirectory();
