@@ -10,6 +10,7 @@ JOBS ?= 2
 NATIVE := build/native
 WINDOWS := build/windows
 GENERATOR := -G Ninja
+WINE_STOP := scripts/wine-run --prefix $(WINDOWS)/wineprefix --stop
 
 .PHONY: all deps native windows test test-native test-windows demo bench fuzz dist clean
 
@@ -39,12 +40,12 @@ test-native:
 	@set -o pipefail; \
 	ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS) 2>&1 | tee build/test-native.log
 
-# The Wine tests run one at a time: they share the module's window class. The wineserver is
-# ended afterwards, inside the display it was started with.
+# The Wine tests run one at a time: they share the module's window class. The tree's wineserver
+# is ended afterwards, inside the display it was started with.
 test-windows:
 	@set -o pipefail; \
 	xvfb-run -a bash -c 'ctest --test-dir $(WINDOWS) --output-on-failure; status=$$?; \
-	    scripts/wine-run --stop; exit $$status' 2>&1 | tee build/test-windows.log
+	    $(WINE_STOP); exit $$status' 2>&1 | tee build/test-windows.log
 
 demo: windows
 	scripts/demo $(WINDOWS)
@@ -64,5 +65,5 @@ dist: windows
 	@echo "make dist: no package yet"
 
 clean:
-	-scripts/wine-run --stop
-	rm -rf $(NATIVE) $(WINDOWS) build/wineprefix build/*.log
+	-$(WINE_STOP)
+	rm -rf $(NATIVE) $(WINDOWS) build/*.log
