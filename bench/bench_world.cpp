@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "bridge/display_table.h"
+#include "bridge/encoder_table.h"
 #include "bridge/flag_table.h"
 #include "bridge/single_value_table.h"
 #include "sdk/sdk.h"
@@ -16,8 +17,6 @@ namespace {
 
 constexpr std::string_view kStateBlockName = "iFly737NG_SDK_FileMappingObject";
 constexpr std::string_view kCommandBlockName = "iFly737NG_SDK1_FileMappingObject";
-constexpr std::uint32_t kMailboxOffset = 0x9400;
-constexpr std::int16_t kEmptyMailbox = -1;
 constexpr std::size_t kInputReadCount = 1 + kEncoderCount;
 
 // What every source field holds in block A and in block B. Digits stay below 10, so no display
@@ -101,7 +100,7 @@ bool Open() {
     fake::CreateBlockAsOtherProcess(kCommandBlockName, kCommandViewSize);
     fake::StartModule();
     // Nothing posted: a cycle serves no command and makes exactly one exchange.
-    std::memcpy(fake::ModuleSpace().bytes + kMailboxOffset, &kEmptyMailbox, sizeof kEmptyMailbox);
+    std::memcpy(fake::ModuleSpace().bytes + kMailboxOffset, &kMailboxEmpty, sizeof kMailboxEmpty);
     if (!LinkOpen(0, g_bridge.linkResult)) return Fail("the link does not open");
     if (SdkOpen() != LINK_OK) return Fail("the add-on's state block cannot be opened");
 

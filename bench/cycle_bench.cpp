@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/bench_world.h"
+#include "bridge/encoder_table.h"
 #include "sdk/sdk.h"
 #include "simlink/simlink.h"
 
@@ -31,10 +32,9 @@ void CopyBlock(benchmark::State& state) {
 
 // The reads every cycle makes, into the bridge's own mailbox and slots, and their exchange.
 void QueueNineReads() {
-    LinkRead(0x9400, 2, &g_bridge.mailbox, g_bridge.linkResult);
+    LinkRead(kMailboxOffset, sizeof g_bridge.mailbox, &g_bridge.mailbox, g_bridge.linkResult);
     for (std::size_t k = 0; k < kEncoderCount; ++k) {
-        LinkRead(static_cast<std::uint32_t>(0x94F0 + k), 1, &g_bridge.encoderSlots[k],
-                 g_bridge.linkResult);
+        LinkRead(kEncoderTable[k].counterOffset, 1, &g_bridge.encoderSlots[k], g_bridge.linkResult);
     }
 }
 
