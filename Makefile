@@ -3,16 +3,19 @@
 #   make demo   build the Windows tree and show the stand-ins and the link at work under Wine
 #
 # build/native holds the host build (unit tests, benchmarks); build/windows the mingw-w64 build
-# (the .exe files and the Wine tests, run by ctest through scripts/wine-run).
+# (the .exe files and the Wine tests, run by ctest through scripts/wine-run); build/native-asan
+# the host build again with AddressSanitizer and UndefinedBehaviorSanitizer.
 
 SHELL := /bin/bash
 JOBS ?= 2
 NATIVE := build/native
 WINDOWS := build/windows
+ASAN := build/native-asan
 GENERATOR := -G Ninja
 WINE_STOP := scripts/wine-run --prefix $(WINDOWS)/wineprefix --stop
 
-.PHONY: all deps native windows test test-native test-windows demo bench fuzz dist clean
+.PHONY: all deps native native-asan windows test test-native test-native-asan test-windows demo \
+        bench fuzz dist clean
 
 all: native windows
 
@@ -23,22 +26,32 @@ native: deps
 	@[[ -f $(NATIVE)/CMakeCache.txt ]] || cmake -S . -B $(NATIVE) $(GENERATOR)
 	cmake --build $(NATIVE) -j$(JOBS)
 
+native-asan: deps
+	@[[ -f $(ASAN)/CMakeCache.txt ]] || cmake -S . -B $(ASAN) $(GENERATOR) -DQUORVANE_SANITIZE=ON
+	cmake --build $(ASAN) -j$(JOBS)
+
 windows: deps
 	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || \
 	    cmake -S . -B $(WINDOWS) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 	cmake --build $(WINDOWS) -j$(JOBS)
 
-# Both trees are tested even when the first fails, then one line sums them up.
-test: native windows
+# Every tree is tested even when one fails, then one line sums them up.
+test: native native-asan windows
 	@status=0; \
 	$(MAKE) --no-print-directory test-native || status=1; \
+	$(MAKE) --no-print-directory test-native-asan || status=1; \
 	$(MAKE) --no-print-directory test-windows || status=1; \
-	scripts/test-summary build/test-native.log build/test-windows.log; \
+	scripts/test-summary build/test-native.log build/test-native-asan.log \
+	    build/test-windows.log; \
 	exit $$status
 
 test-native:
 	@set -o pipefail; \
 	ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS) 2>&1 | tee build/test-native.log
+
+test-native-asan:
+	@set -o pipefail; \
+	ctest --test-dir $(ASAN) --output-on-failure -j$(JOBS) 2>&1 | tee build/test-native-asan.log
 
 # The Wine tests run one at a time: they share the module's window class. The tree's wineserver
 # is ended afterwards, inside the display it was started with.
