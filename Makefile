@@ -4,18 +4,21 @@
 #
 # build/native holds the host build (unit tests, benchmarks); build/windows the mingw-w64 build
 # (the .exe files and the Wine tests, run by ctest through scripts/wine-run); build/native-asan
-# the host build again with AddressSanitizer and UndefinedBehaviorSanitizer.
+# the host build again with AddressSanitizer and UndefinedBehaviorSanitizer; build/fuzz the fuzz
+# targets (clang, libFuzzer).
 
 SHELL := /bin/bash
 JOBS ?= 2
 NATIVE := build/native
 WINDOWS := build/windows
 ASAN := build/native-asan
+FUZZ := build/fuzz
+FUZZ_SECONDS ?= 60
 GENERATOR := -G Ninja
 WINE_STOP := scripts/wine-run --prefix $(WINDOWS)/wineprefix --stop
 
-.PHONY: all deps native native-asan windows test test-native test-native-asan test-windows demo \
-        bench fuzz dist clean
+.PHONY: all deps native native-asan fuzz-targets windows test test-native test-native-asan \
+        test-fuzz test-windows demo bench fuzz dist clean
 
 all: native windows
 
@@ -30,19 +33,23 @@ native-asan: deps
 	@[[ -f $(ASAN)/CMakeCache.txt ]] || cmake -S . -B $(ASAN) $(GENERATOR) -DQUORVANE_SANITIZE=ON
 	cmake --build $(ASAN) -j$(JOBS)
 
+fuzz-targets: deps
+	scripts/fuzz --build
+
 windows: deps
 	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || \
 	    cmake -S . -B $(WINDOWS) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 	cmake --build $(WINDOWS) -j$(JOBS)
 
 # Every tree is tested even when one fails, then one line sums them up.
-test: native native-asan windows
+test: native native-asan fuzz-targets windows
 	@status=0; \
 	$(MAKE) --no-print-directory test-native || status=1; \
 	$(MAKE) --no-print-directory test-native-asan || status=1; \
+	$(MAKE) --no-print-directory test-fuzz || status=1; \
 	$(MAKE) --no-print-directory test-windows || status=1; \
 	scripts/test-summary build/test-native.log build/test-native-asan.log \
-	    build/test-windows.log; \
+	    build/test-fuzz.log build/test-windows.log; \
 	exit $$status
 
 test-native:
@@ -52,6 +59,11 @@ test-native:
 test-native-asan:
 	@set -o pipefail; \
 	ctest --test-dir $(ASAN) --output-on-failure -j$(JOBS) 2>&1 | tee build/test-native-asan.log
+
+# Each fuzz target a few seconds from its seeds: a target that no longer builds or breaks at once.
+test-fuzz:
+	@set -o pipefail; \
+	ctest --test-dir $(FUZZ) -L fuzz --output-on-failure -j$(JOBS) 2>&1 | tee build/test-fuzz.log
 
 # The Wine tests run one at a time: they share the module's window class. The tree's wineserver
 # is ended afterwards, inside the display it was started with.
@@ -70,13 +82,14 @@ bench: deps
 	cmake --build build/bench -j$(JOBS) --target cycle_bench
 	build/bench/bench/cycle_bench
 
-# Hooks for what comes next.
+# Each fuzz target FUZZ_SECONDS long (make fuzz FUZZ_SECONDS=600); see scripts/fuzz.
 fuzz: deps
-	@echo "make fuzz: no fuzz targets yet"
+	scripts/fuzz $(FUZZ_SECONDS)
 
+# Hooks for what comes next.
 dist: windows
 	@echo "make dist: no package yet"
 
 clean:
 	-$(WINE_STOP)
-	rm -rf $(NATIVE) $(WINDOWS) build/*.log
+	rm -rf $(NATIVE) $(ASAN) $(FUZZ) $(WINDOWS) build/*.log
