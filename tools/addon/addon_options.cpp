@@ -21,10 +21,6 @@ constexpr char kUsage[] =
     "Other programs may open both mappings by name and change them at any time.\n"
     "Ends on Ctrl+C, --seconds, or when standard input is a pipe that closes.\n";
 
-bool Is(const char* argument, const char* name) {
-    return std::strcmp(argument, name) == 0;
-}
-
 // OFFSET=VALUE, the field lying inside the state block.
 bool TakePreset(int argc, char** argv, int& i, bool isDouble, PresetField& field) {
     const char* text = nullptr;
@@ -49,12 +45,12 @@ bool ParseAddonOptions(int argc, char** argv, AddonOptions& options) {
     bool understood = true;
     for (int i = 1; i < argc && understood; ++i) {
         const char* name = argv[i];
-        const bool setInteger = Is(name, "--set");
-        if (Is(name, "--script")) {
+        const bool setInteger = IsOption(name, "--set");
+        if (IsOption(name, "--script")) {
             options.script = true;
-        } else if (Is(name, "--seconds")) {
+        } else if (IsOption(name, "--seconds")) {
             understood = TakeUnsigned(argc, argv, i, options.seconds);
-        } else if (setInteger || Is(name, "--set-double")) {
+        } else if (setInteger || IsOption(name, "--set-double")) {
             understood =
                 options.presetCount < kMaxPresetFields &&
                 TakePreset(argc, argv, i, !setInteger, options.presets[options.presetCount++]);

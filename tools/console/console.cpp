@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/win32.h"
 
@@ -50,6 +51,10 @@ bool ParseReal(const char* text, double& value) {
     char* end = nullptr;
     value = std::strtod(text, &end);
     return *end == '\0';
+}
+
+bool IsOption(const char* argument, const char* name) {
+    return std::strcmp(argument, name) == 0;
 }
 
 bool TakeText(int argc, char** argv, int& i, const char*& value) {

@@ -13,6 +13,8 @@ bool ParseUnsigned(const char* text, std::uint32_t& value);
 bool ParseSigned(const char* text, std::int32_t& value);
 bool ParseReal(const char* text, double& value);
 
+bool IsOption(const char* argument, const char* name);
+
 // The value of option argv[i], which is the next argument: advances i past it. False when it is
 // missing or malformed.
 bool TakeText(int argc, char** argv, int& i, const char*& value);

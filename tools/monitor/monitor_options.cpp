@@ -20,10 +20,6 @@ constexpr char kUsage[] =
     "  --simulator N     refuse a module that reports another simulator (default: any)\n"
     "Exit code 0 when every exchange succeeded, else 1.\n";
 
-bool Is(const char* argument, const char* name) {
-    return std::strcmp(argument, name) == 0;
-}
-
 }  // namespace
 
 bool ParseMonitorOptions(int argc, char** argv, MonitorOptions& options) {
@@ -31,19 +27,19 @@ bool ParseMonitorOptions(int argc, char** argv, MonitorOptions& options) {
     bool understood = true;
     for (int i = 1; i < argc && understood; ++i) {
         const char* name = argv[i];
-        if (Is(name, "--roundtrip")) {
+        if (IsOption(name, "--roundtrip")) {
             options.roundtrip = true;
-        } else if (Is(name, "--watch")) {
+        } else if (IsOption(name, "--watch")) {
             understood = TakeUnsigned(argc, argv, i, options.watchMs) && options.watchMs != 0;
-        } else if (Is(name, "--seconds")) {
+        } else if (IsOption(name, "--seconds")) {
             understood = TakeUnsigned(argc, argv, i, options.seconds);
-        } else if (Is(name, "--simulator")) {
+        } else if (IsOption(name, "--simulator")) {
             understood = TakeUnsigned(argc, argv, i, options.simulator);
-        } else if (Is(name, "--post")) {
+        } else if (IsOption(name, "--post")) {
             options.post = true;
             understood = TakeSigned(argc, argv, i, options.code) && options.code >= -32768 &&
                          options.code <= 32767;
-        } else if (Is(name, "--turn")) {
+        } else if (IsOption(name, "--turn")) {
             options.turn = true;
             understood = TakeUnsigned(argc, argv, i, options.encoder) && options.encoder < 8 &&
                          TakeSigned(argc, argv, i, options.steps);

@@ -26,10 +26,6 @@ constexpr char kUsage[] =
     "last word written at 0x330A. Other programs may read and write it at any time.\n"
     "Ends on WM_CLOSE, Ctrl+C, --seconds, or when standard input is a pipe that closes.\n";
 
-bool Is(const char* argument, const char* name) {
-    return std::strcmp(argument, name) == 0;
-}
-
 }  // namespace
 
 bool ParseModuleOptions(int argc, char** argv, ModuleOptions& options) {
@@ -46,23 +42,23 @@ bool ParseModuleOptions(int argc, char** argv, ModuleOptions& options) {
     std::int32_t answer = 1;
     for (int i = 1; i < argc && understood; ++i) {
         const char* name = argv[i];
-        if (Is(name, "--hang")) {
+        if (IsOption(name, "--hang")) {
             options.hang = true;
-        } else if (Is(name, "--trace")) {
+        } else if (IsOption(name, "--trace")) {
             options.trace = true;
-        } else if (Is(name, "--class")) {
+        } else if (IsOption(name, "--class")) {
             understood = TakeText(argc, argv, i, options.windowClass);
-        } else if (Is(name, "--mapping")) {
+        } else if (IsOption(name, "--mapping")) {
             understood = TakeText(argc, argv, i, options.mappingName);
-        } else if (Is(name, "--version")) {
+        } else if (IsOption(name, "--version")) {
             understood = TakeUnsigned(argc, argv, i, options.version);
-        } else if (Is(name, "--marker")) {
+        } else if (IsOption(name, "--marker")) {
             understood = TakeUnsigned(argc, argv, i, options.marker);
-        } else if (Is(name, "--answer")) {
+        } else if (IsOption(name, "--answer")) {
             understood = TakeSigned(argc, argv, i, answer);
-        } else if (Is(name, "--delay-ms")) {
+        } else if (IsOption(name, "--delay-ms")) {
             understood = TakeUnsigned(argc, argv, i, options.delayMs);
-        } else if (Is(name, "--seconds")) {
+        } else if (IsOption(name, "--seconds")) {
             understood = TakeUnsigned(argc, argv, i, options.seconds);
         } else {
             understood = false;
