@@ -1,0 +1,118 @@
+// The cycle checks must catch what they are there to catch: each test lets the bridge misbehave
+// in one way, from outside, and expects the rig to name the rule broken.
+#include "fuzz/cycle_rig.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "bridge/bridge.h"
+#include "simlink/simlink.h"
+
+namespace {
+
+using cycle_checks::CycleRig;
+using cycle_checks::ExchangeFaults;
+
+constexpr std::uint32_t kFirstDigitOfDisplay1 = 0x08C;
+constexpr std::uint32_t kFirstFlagField = 0x024;  // bit 1 of 0x9402
+
+class CycleRigTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(rig.Start(true)); }
+
+    void SetField(std::uint32_t offset, std::int32_t value) {
+        std::memcpy(rig.StateBlock().data() + offset, &value, sizeof value);
+    }
+
+    // The rule the next cycle breaks, or "" when it keeps them all.
+    std::string RunCycleChecked(const ExchangeFaults& faults = {}) {
+        LinkResult result = LINK_OK;
+        const char* broken = rig.RunCheckedCycle(faults, result);
+        return broken == nullptr ? "" : broken;
+    }
+
+    static CycleRig rig;  // static storage: it keeps a copy of the module's whole space
+};
+
+CycleRig CycleRigTest::rig;
+
+TEST_F(CycleRigTest, AWellBehavedBridgeKeepsEveryRule) {
+    rig.PostMailbox(-1);
+    SetField(kFirstDigitOfDisplay1, 7);
+    SetField(kFirstFlagField, 1);
+    EXPECT_EQ(RunCycleChecked(), "");
+    rig.PostMailbox(1234);
+    rig.SetCounter(3, 200);
+    EXPECT_EQ(RunCycleChecked(), "");
+    // Delivery retried within one exchange, then a module that answers 0: the cycle fails as
+    // the rules say it must.
+    EXPECT_EQ(RunCycleChecked({.timedOutSends = 8}), "");
+    EXPECT_EQ(RunCycleChecked({.badAnswer = true}), "");
+    EXPECT_EQ(rig.CheckSpaceOutsideBlock(), nullptr);
+    EXPECT_EQ(rig.Counts().cycles, 4u);
+    EXPECT_EQ(rig.Counts().mailboxCommands, 1u);
+    EXPECT_EQ(rig.Counts().encoderCommands, 1u);
+}
+
+TEST_F(CycleRigTest, CatchesAWriteWithoutAChangeAndABlockBehindTheSnapshot) {
+    rig.PostMailbox(-1);
+    SetField(kFirstFlagField, 1);
+    ASSERT_EQ(RunCycleChecked(), "");
+    // A bridge that forgets what it sent writes the same byte again.
+    g_bridge.lastSentFlags[0] = 0;
+    EXPECT_EQ(RunCycleChecked(), "a value written though its source did not change");
+
+    // Another client scribbling over an exported value leaves the block behind the snapshot.
+    ASSERT_TRUE(rig.Start(true));
+    rig.PostMailbox(-1);
+    SetField(kFirstFlagField, 1);
+    fake::SetAfterExchangeHook(
+        [](std::span<std::uint8_t>) { fake::ModuleSpace().bytes[0x9402] = 0x55; });
+    EXPECT_EQ(RunCycleChecked(), "the block does not show a value of the snapshot");
+    fake::SetAfterExchangeHook(nullptr);
+}
+
+TEST_F(CycleRigTest, CatchesWritesOutsideTheBridgesOwnBytes) {
+    rig.PostMailbox(-1);
+    const std::uint8_t byte = 1;
+    LinkResult result = LINK_OK;
+    // Queued before the cycle, so they travel in its exchange as if the stages had made them.
+    ASSERT_TRUE(LinkWrite(0x9408, 1, &byte, result));
+    EXPECT_EQ(RunCycleChecked(), "a write to the mailbox, 0x9408, a gap or a counter");
+
+    ASSERT_TRUE(rig.Start(true));
+    rig.PostMailbox(-1);
+    ASSERT_TRUE(LinkWrite(0x3000, 1, &byte, result));
+    EXPECT_EQ(RunCycleChecked(), "a write outside 0x9400..0x94F7");
+    EXPECT_STREQ(rig.CheckSpaceOutsideBlock(), "an offset outside 0x9400..0x94F7 has changed");
+}
+
+TEST_F(CycleRigTest, CatchesCommandsTheRulesDoNotCallFor) {
+    rig.PostMailbox(-1);
+    rig.SetCounter(0, 5);
+    ASSERT_EQ(RunCycleChecked(), "");
+    // A bridge that loses count of a counter sends a target off by the steps it forgot.
+    g_bridge.lastSeenCounters[0] = 3;
+    rig.SetCounter(0, 6);
+    EXPECT_EQ(RunCycleChecked(), "the command block does not hold the command due");
+
+    // One that takes a refused exchange for a good one serves a code nobody posted, and makes
+    // an exchange for it.
+    ASSERT_TRUE(rig.Start(true));
+    rig.PostMailbox(-1);
+    ASSERT_EQ(RunCycleChecked(), "");
+    g_bridge.mailbox = 77;
+    EXPECT_EQ(RunCycleChecked({.badAnswer = true}),
+              "exchanges other than one a cycle and one for a forwarded code");
+}
+
+TEST_F(CycleRigTest, CatchesACommandBlockTouchedBeyondCodeAndParameter) {
+    rig.PostMailbox(12);
+    fake::SetAfterExchangeHook([this](std::span<std::uint8_t>) { rig.CommandBlock()[16] = 0xEE; });
+    EXPECT_EQ(RunCycleChecked(), "the command block's kept word or spare byte changed");
+    fake::SetAfterExchangeHook(nullptr);
+}
+
+}  // namespace
