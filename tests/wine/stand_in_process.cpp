@@ -80,7 +80,10 @@ void StandInProcess::CollectOutput() {
     DWORD got = 0;
     while (ReadFile(outputRead_, chunk, sizeof chunk, &got, nullptr) && got != 0) {
         std::lock_guard<std::mutex> lock(mutex_);
-        output_.append(chunk, got);
+        // Console programs end their lines with CR LF; tests look for plain "\n".
+        for (DWORD i = 0; i < got; ++i) {
+            if (chunk[i] != '\r') output_ += chunk[i];
+        }
         outputArrived_.notify_all();
     }
     std::lock_guard<std::mutex> lock(mutex_);

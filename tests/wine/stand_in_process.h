@@ -25,7 +25,7 @@ class StandInProcess {
     // not within `timeoutMs`, or ended without.
     bool WaitForOutput(const std::string& text, DWORD timeoutMs = 20000);
 
-    // Everything printed so far.
+    // Everything printed so far, lines ending in "\n" alone.
     std::string Output();
 
     // Waits for the program to end by itself; false after `timeoutMs`.

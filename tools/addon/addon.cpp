@@ -43,7 +43,7 @@ void SetCommandCode(std::uint8_t* commandBlock, std::int32_t code) {
     std::memcpy(commandBlock + kCommandCodeAt, &code, sizeof code);
 }
 
-// Takes a posted command, if any. A client writes the code before the parameter, so the
+// Takes a posted command, if any. A client may write the code before the parameter, so the
 // parameter is read a moment after the code was seen; a command that a client overwrites within
 // that moment is not seen, as with the real add-on, which keeps no queue either.
 void TakeCommand(std::uint8_t* commandBlock) {
