@@ -44,7 +44,7 @@ QuorvaneProcess::~QuorvaneProcess() {
     if (traceMapping_ != nullptr) CloseHandle(traceMapping_);
 }
 
-bool QuorvaneProcess::Start() {
+bool QuorvaneProcess::Start(const std::function<void(DWORD processId)>& beforeRun) {
     // A fresh, zeroed trace for each process; the mapping lives as long as this object.
     traceMapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                        sizeof(StatusTrace), kStatusTraceMappingName);
@@ -69,6 +69,7 @@ bool QuorvaneProcess::Start() {
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     AssignProcessToJobObject(job_, process_.hProcess);
+    if (beforeRun) beforeRun(process_.dwProcessId);
     ResumeThread(process_.hThread);
     return hook_ != nullptr;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,9 @@ class QuorvaneProcess {
     // Ends the process if it still runs.
     ~QuorvaneProcess();
 
-    // Starts it with the trace hook in place before its first instruction runs.
-    bool Start();
+    // Starts it with the trace hook in place before its first instruction runs. `beforeRun`, if
+    // given, is called with its process id while it still waits to run its first instruction.
+    bool Start(const std::function<void(DWORD processId)>& beforeRun = nullptr);
     // Its main window and status bar, once they exist; false after the timeout.
     bool WaitForWindow(DWORD timeoutMs = 10000);
 
