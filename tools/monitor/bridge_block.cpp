@@ -34,16 +34,23 @@ void PrintMailbox(const BridgeBlock& block) {
     Say("mailbox 0x9400: %d%s\n", code, code == -1 ? " (empty)" : "");
 }
 
+// Bits 7..0 of a lamp byte, as eight digits.
+struct BitText {
+    char digits[9];
+};
+
+BitText BitsOf(std::uint8_t bits) {
+    BitText text{};
+    for (int bit = 7; bit >= 0; --bit) text.digits[7 - bit] = (bits >> bit & 1) != 0 ? '1' : '0';
+    return text;
+}
+
 // Bits 7..0 of each lamp byte, six bytes a line.
 void PrintLamps(const BridgeBlock& block) {
     Say("lamps 0x9402..0x9426, bits 7..0:");
     for (std::uint32_t k = 0; k < kFlagByteCount; ++k) {
         const std::uint32_t offset = kFirstLampOffset + k;
-        const std::uint8_t bits = Byte(block, offset);
-        char text[9];
-        for (int bit = 7; bit >= 0; --bit) text[7 - bit] = (bits >> bit & 1) != 0 ? '1' : '0';
-        text[8] = '\0';
-        Say("%s  %04X %s", k % 6 == 0 ? "\n" : "", offset, text);
+        Say("%s  %04X %s", k % 6 == 0 ? "\n" : "", offset, BitsOf(Byte(block, offset)).digits);
     }
     Say("\n");
 }
@@ -63,15 +70,18 @@ void PrintDisplays(const BridgeBlock& block) {
     Say("\n");
 }
 
-// Each entry as it is sent: a byte, or a 16-bit value in two's complement; eight a line.
+// As it is sent: a byte, or a 16-bit value in two's complement.
+int SingleValue(const BridgeBlock& block, const SingleValueRow& row) {
+    return row.size == 2 ? SignedWord(block, row.destination) : Byte(block, row.destination);
+}
+
+// Eight a line.
 void PrintSingleValues(const BridgeBlock& block) {
     Say("single values 0x9480..0x94EF:");
     std::size_t shown = 0;
     for (const SingleValueRow& row : kSingleValueTable) {
         if (shown++ % 8 == 0) Say("\n");
-        const int value =
-            row.size == 2 ? SignedWord(block, row.destination) : Byte(block, row.destination);
-        Say(" %04X:%6d", row.destination, value);
+        Say(" %04X:%6d", row.destination, SingleValue(block, row));
     }
     Say("\n");
 }
@@ -82,6 +92,62 @@ void PrintCounters(const BridgeBlock& block) {
         Say(" %u", Byte(block, kFirstCounterOffset + k));
     }
     Say("\n");
+}
+
+// "-" after a group's name when none of its fields holds anything.
+void EndGroup(bool anyShown) {
+    if (!anyShown) Say(" -");
+}
+
+void PrintDisplaysBriefly(const BridgeBlock& block) {
+    Say("displays");
+    bool any = false;
+    for (std::uint32_t n = 1; n <= kDisplayCount; ++n) {
+        const std::uint16_t value = Word(block, kFirstDisplayOffset + 2 * (n - 1));
+        if (value == 0) continue;
+        any = true;
+        if (value == kBlankDisplayWord) {
+            Say(" %u=blank", n);
+        } else {
+            Say(" %u=%u", n, value);
+        }
+    }
+    EndGroup(any);
+}
+
+void PrintLampsBriefly(const BridgeBlock& block) {
+    Say(" | lamps");
+    bool any = false;
+    for (std::uint32_t offset = kFirstLampOffset; offset < kFirstLampOffset + kFlagByteCount;
+         ++offset) {
+        const std::uint8_t bits = Byte(block, offset);
+        if (bits == 0) continue;
+        any = true;
+        Say(" %04X=%s", offset, BitsOf(bits).digits);
+    }
+    EndGroup(any);
+}
+
+void PrintSingleValuesBriefly(const BridgeBlock& block) {
+    Say(" | values");
+    bool any = false;
+    for (const SingleValueRow& row : kSingleValueTable) {
+        const int value = SingleValue(block, row);
+        if (value == 0) continue;
+        any = true;
+        Say(" %04X=%d", row.destination, value);
+    }
+    EndGroup(any);
+}
+
+// Only while they hold something: a code not yet taken, counters that were turned.
+void PrintInputsBriefly(const BridgeBlock& block) {
+    const int code = SignedWord(block, kMailboxOffset);
+    if (code != -1) Say(" | mailbox %d", code);
+    for (std::uint32_t k = 0; k < kEncoderCount; ++k) {
+        const std::uint8_t counter = Byte(block, kFirstCounterOffset + k);
+        if (counter != 0) Say(" | counter %04X=%u", kFirstCounterOffset + k, counter);
+    }
 }
 
 }  // namespace
@@ -96,4 +162,12 @@ void PrintBridgeBlock(const BridgeBlock& block) {
     PrintDisplays(block);
     PrintSingleValues(block);
     PrintCounters(block);
+}
+
+void PrintBridgeBlockBriefly(const BridgeBlock& block) {
+    PrintDisplaysBriefly(block);
+    PrintLampsBriefly(block);
+    PrintSingleValuesBriefly(block);
+    PrintInputsBriefly(block);
+    Say("\n");
 }

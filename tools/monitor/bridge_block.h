@@ -15,4 +15,9 @@ using BridgeBlock = std::uint8_t[kBridgeBlockSize];
 // One exchange that reads the whole block. False, with the link's code, when it failed.
 bool ReadBridgeBlock(BridgeBlock& block, LinkResult& result);
 
+// Every field, about thirty lines.
 void PrintBridgeBlock(const BridgeBlock& block);
+
+// One line of what is not zero: displays as numbers, lamp bytes as bits 7..0, single values;
+// the mailbox while it holds a code, counters that are not 0.
+void PrintBridgeBlockBriefly(const BridgeBlock& block);

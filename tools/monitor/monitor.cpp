@@ -29,11 +29,31 @@ bool Report(const char* step, LinkResult result) {
     return result == LINK_OK;
 }
 
-bool ShowBlock() {
+bool ShowBlock(bool brief) {
     BridgeBlock block{};
     LinkResult result = LINK_OK;
     if (!ReadBridgeBlock(block, result)) return Report("reading the bridge block", result);
-    PrintBridgeBlock(block);
+    if (brief) {
+        PrintBridgeBlockBriefly(block);
+    } else {
+        PrintBridgeBlock(block);
+    }
+    return true;
+}
+
+// Until the end is requested; a brief reading after the time since the first.
+bool Watch(const MonitorOptions& options) {
+    WatchForEnd(options.seconds, RequestEnd);
+    const ULONGLONG start = GetTickCount64();
+    while (!g_endRequested) {
+        if (options.brief) {
+            const ULONGLONG tenths = (GetTickCount64() - start) / 100;
+            Say("%3llu.%llu s  ", tenths / 10, tenths % 10);
+        }
+        if (!ShowBlock(options.brief)) return false;
+        if (!options.brief) Say("\n");
+        Sleep(options.watchMs);
+    }
     return true;
 }
 
@@ -107,17 +127,9 @@ int main(int argc, char** argv) {
     if (options.post) ok = PostCommand(options.code) && ok;
     if (options.turn) ok = TurnEncoder(options.encoder, options.steps) && ok;
     if (options.watchMs == 0) {
-        ok = ShowBlock() && ok;
+        ok = ShowBlock(options.brief) && ok;
     } else {
-        WatchForEnd(options.seconds, RequestEnd);
-        while (!g_endRequested) {
-            if (!ShowBlock()) {
-                ok = false;
-                break;
-            }
-            Say("\n");
-            Sleep(options.watchMs);
-        }
+        ok = Watch(options) && ok;
     }
     LinkClose();
     return ok ? 0 : 1;

@@ -13,6 +13,8 @@ constexpr char kUsage[] =
     "encoder counters.\n"
     "  --watch MS        show the block every MS milliseconds (default: once)\n"
     "  --seconds N       with --watch: end after N seconds\n"
+    "  --brief           one line a reading, only what is not zero (with --watch, after the\n"
+    "                    seconds since the first)\n"
     "  --post CODE       write CODE to the command mailbox 0x9400 first\n"
     "  --turn K STEPS    add STEPS to encoder counter 0x94F0+K (wraps at 256) first\n"
     "  --roundtrip       open, write a value, read it back in a later exchange, close, each\n"
@@ -31,6 +33,8 @@ bool ParseMonitorOptions(int argc, char** argv, MonitorOptions& options) {
             options.roundtrip = true;
         } else if (IsOption(name, "--watch")) {
             understood = TakeUnsigned(argc, argv, i, options.watchMs) && options.watchMs != 0;
+        } else if (IsOption(name, "--brief")) {
+            options.brief = true;
         } else if (IsOption(name, "--seconds")) {
             understood = TakeUnsigned(argc, argv, i, options.seconds);
         } else if (IsOption(name, "--simulator")) {

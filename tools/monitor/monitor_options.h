@@ -12,6 +12,7 @@ struct MonitorOptions {
     std::int32_t steps;       // any; the counter wraps modulo 256
     std::uint32_t watchMs;    // show the block every watchMs ms; 0: once
     std::uint32_t seconds;    // with --watch: end after this long; 0: until ended
+    bool brief;               // one line a reading, only what is not zero
     std::uint32_t simulator;  // required simulator for the open; 0: any
 };
 

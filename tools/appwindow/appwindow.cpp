@@ -1,0 +1,152 @@
+// appwindow: finds Quorvane's main window and does to it what a person would with the mouse:
+// waits for its status, restores it from the minimised state it puts itself in, opens its About
+// box, ends it. make demo takes its pictures of the running program this way. See kUsage.
+#include <cstring>
+
+#include "app/resource_ids.h"
+#include "platform/win32.h"
+#include "tools/console/console.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: appwindow ACTION...\n"
+    "Finds Quorvane's main window (class QUORVANE), waiting up to 30 s for it, and acts on it.\n"
+    "The actions run in the order given:\n"
+    "  --wait-start        wait up to 30 s for the start to end (the status bar showing other\n"
+    "                      than LOADING); print the status; fail unless it is Status: OK\n"
+    "  --status            print the status bar's text\n"
+    "  --restore           restore the window and bring it to the front; print its frame as\n"
+    "                      WIDTHxHEIGHT+LEFT+TOP, the geometry that ImageMagick's -crop takes\n"
+    "  --about             open the About box (command 104); print its frame likewise\n"
+    "  --exit              close the About box if it is open, then File > Exit (command 105)\n"
+    "Exit code 0 when every action succeeded, else 1; 2 for a command line not understood.\n";
+
+constexpr DWORD kWaitMs = 30000;
+constexpr DWORD kPollMs = 50;
+constexpr DWORD kAnswerMs = 5000;  // Quorvane's thread sleeps 2 s while it says LOADING
+constexpr char kMainClass[] = "QUORVANE";
+constexpr char kAboutTitle[] = "About Quorvane";
+constexpr char kLoading[] = "Status: LOADING";
+constexpr char kRunning[] = "Status: OK";
+
+// Polls `found` until it gives a window or kWaitMs pass.
+template <typename Find>
+HWND AwaitWindow(Find found) {
+    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+    for (;;) {
+        if (HWND window = found()) return window;
+        if (GetTickCount64() >= deadline) return nullptr;
+        Sleep(kPollMs);
+    }
+}
+
+HWND MainWindow() {
+    return AwaitWindow([] { return FindWindowA(kMainClass, nullptr); });
+}
+
+// The About box is a top-level dialog that the main window owns.
+HWND AboutBox(HWND main) {
+    HWND about = FindWindowA(nullptr, kAboutTitle);
+    return about != nullptr && GetWindow(about, GW_OWNER) == main ? about : nullptr;
+}
+
+// A status bar answers WM_GETTEXT with the text of its part 0; the message crosses processes.
+bool ReadStatus(HWND main, char (&text)[64]) {
+    text[0] = '\0';
+    HWND bar = FindWindowExA(main, nullptr, "msctls_statusbar32", nullptr);
+    DWORD_PTR length = 0;
+    return bar != nullptr &&
+           SendMessageTimeoutA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                               SMTO_BLOCK, kAnswerMs, &length) != 0;
+}
+
+void PrintFrame(const char* what, HWND window) {
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    Say("%s %ldx%ld+%ld+%ld\n", what, frame.right - frame.left, frame.bottom - frame.top,
+        frame.left, frame.top);
+}
+
+// Start-up is over once the status bar has a text other than LOADING; none changes after that
+// but OK, which a failed cycle turns into NOT OK.
+bool AwaitStart(HWND main) {
+    char text[64];
+    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+    while (!ReadStatus(main, text) || text[0] == '\0' || std::strcmp(text, kLoading) == 0) {
+        if (GetTickCount64() >= deadline) {
+            Say("appwindow: still \"%s\" after %lu s\n", text, kWaitMs / 1000);
+            return false;
+        }
+        Sleep(kPollMs);
+    }
+    Say("%s\n", text);
+    return std::strcmp(text, kRunning) == 0;
+}
+
+bool PrintStatus(HWND main) {
+    char text[64];
+    if (!ReadStatus(main, text)) return false;
+    Say("%s\n", text);
+    return true;
+}
+
+// Restored, raised and painted at once, so that a picture taken next shows it whole.
+bool Restore(HWND main) {
+    ShowWindow(main, SW_RESTORE);
+    SetForegroundWindow(main);
+    RedrawWindow(main, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    PrintFrame("window", main);
+    return true;
+}
+
+// Posted, not sent: the About box runs a modal loop inside the handler of the command.
+bool OpenAbout(HWND main) {
+    PostMessageA(main, WM_COMMAND, IDM_ABOUT, 0);
+    HWND about = AwaitWindow([main] { return AboutBox(main); });
+    if (about == nullptr) return false;
+    PrintFrame("about", about);
+    return true;
+}
+
+bool Exit(HWND main) {
+    if (HWND about = AboutBox(main)) PostMessageA(about, WM_COMMAND, IDOK, 0);
+    return PostMessageA(main, WM_COMMAND, IDM_EXIT, 0) != 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool understood = argc > 1;
+    for (int i = 1; i < argc && understood; ++i) {
+        understood = IsOption(argv[i], "--status") || IsOption(argv[i], "--restore") ||
+                     IsOption(argv[i], "--about") || IsOption(argv[i], "--exit") ||
+                     IsOption(argv[i], "--wait-start");
+    }
+    if (!understood) {
+        Say("%s", kUsage);
+        return 2;
+    }
+    HWND main = MainWindow();
+    if (main == nullptr) {
+        Say("appwindow: no window of class %s\n", kMainClass);
+        return 1;
+    }
+    bool ok = true;
+    for (int i = 1; i < argc && ok; ++i) {
+        const char* action = argv[i];
+        if (IsOption(action, "--wait-start")) {
+            ok = AwaitStart(main);
+        } else if (IsOption(action, "--status")) {
+            ok = PrintStatus(main);
+        } else if (IsOption(action, "--restore")) {
+            ok = Restore(main);
+        } else if (IsOption(action, "--about")) {
+            ok = OpenAbout(main);
+        } else {
+            ok = Exit(main);
+        }
+    }
+    return ok ? 0 : 1;
+}
