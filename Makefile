@@ -1,6 +1,7 @@
 # The front door.
 #   make test   install what is missing, build both trees, run every test; fails if one fails
-#   make demo   build the Windows tree and show the stand-ins and the link at work under Wine
+#   make demo   build the Windows programs and show Quorvane at work under Wine, with pictures
+#   make dist   the zip for Windows users: dist/Quorvane-VERSION-win64.zip
 #
 # build/native holds the host build (unit tests, benchmarks); build/windows the mingw-w64 build
 # (the .exe files and the Wine tests, run by ctest through scripts/wine-run); build/native-asan
@@ -72,8 +73,12 @@ test-windows:
 	xvfb-run -a bash -c 'ctest --test-dir $(WINDOWS) --output-on-failure; status=$$?; \
 	    $(WINE_STOP); exit $$status' 2>&1 | tee build/test-windows.log
 
-demo: windows
-	scripts/demo $(WINDOWS)
+# Only the programs the demo runs are built, so that a fresh machine gets to it sooner.
+demo: deps
+	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || \
+	    cmake -S . -B $(WINDOWS) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+	cmake --build $(WINDOWS) -j$(JOBS) --target Quorvane simmodule addon monitor appwindow
+	@scripts/demo $(WINDOWS)
 
 # The poll cycle's benchmarks, in a Release tree of their own; the ratios follow the table.
 bench: deps
@@ -86,9 +91,13 @@ bench: deps
 fuzz: deps
 	scripts/fuzz $(FUZZ_SECONDS)
 
-# Hooks for what comes next.
-dist: windows
-	@echo "make dist: no package yet"
+# dist/Quorvane-VERSION-win64.zip: Quorvane.exe as the Windows tree builds and tests it, the
+# user's README, the offsets page and the licence.
+dist: deps
+	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || \
+	    cmake -S . -B $(WINDOWS) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+	cmake --build $(WINDOWS) -j$(JOBS) --target Quorvane
+	@scripts/dist $(WINDOWS) dist
 
 clean:
 	-$(WINE_STOP)
