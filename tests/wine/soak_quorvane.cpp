@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "simlink/simlink.h"
 #include "tests/wine/app_process.h"
 #include "tests/wine/stand_in_process.h"
+#include "tools/addon/addon_blocks.h"
 #include "tools/simmodule/offsets_mapping.h"
 
 namespace {
@@ -33,7 +35,8 @@ constexpr std::int32_t kFirstEncoderCode = 1232;
 constexpr std::int32_t kLastEncoderCode = 1239;
 // Time for the cycle after a turn to take it, so that no code is served in the same cycle:
 // commands of one cycle overwrite each other in the add-on's block.
-constexpr DWORD kSettleMs = 50;
+constexpr DWORD kSettleMs = 100;
+constexpr DWORD kTakeTimeoutMs = 5000;
 constexpr DWORD kWarmUpSamples = 2;                  // the first samples, before values settle
 constexpr SIZE_T kPrivateGrowthAllowed = 64 * 1024;  // allocator noise, not a leak
 
@@ -68,9 +71,25 @@ void PrintSample(const Sample& sample) {
 }
 
 // The client: posts a code and waits until the bridge emptied the mailbox, then turns one
-// encoder a step and gives the bridge a cycle to take it.
+// encoder a step and gives the bridge a cycle to take it. After each it also waits until the
+// add-on has taken the command: 0xFFFF in the mailbox says only that Quorvane forwarded the code,
+// and a command the add-on has not taken yet is replaced by the next one.
 class Client {
   public:
+    bool Open() {
+        LinkResult result = LINK_OK;
+        commandMapping_ = OpenFileMappingW(FILE_MAP_READ, FALSE, kCommandMappingName);
+        commandBlock_ = static_cast<const std::uint8_t*>(
+            MapViewOfFile(commandMapping_, FILE_MAP_READ, 0, 0, kCommandBlockSize));
+        return commandBlock_ != nullptr && LinkOpen(0, result);
+    }
+
+    ~Client() {
+        LinkClose();
+        if (commandBlock_ != nullptr) UnmapViewOfFile(commandBlock_);
+        if (commandMapping_ != nullptr) CloseHandle(commandMapping_);
+    }
+
     bool PostNextCode() {
         code_ = code_ == kLastCode ? 1 : static_cast<std::int16_t>(code_ + 1);
         if (code_ == kFirstEncoderCode) code_ = kLastEncoderCode + 1;
@@ -81,11 +100,12 @@ class Client {
         }
         std::int16_t mailbox = code_;
         return WaitUntil(
-            [&] {
-                return LinkRead(kMailbox, sizeof mailbox, &mailbox, result) &&
-                       LinkProcess(result) && mailbox == -1;
-            },
-            5000);
+                   [&] {
+                       return LinkRead(kMailbox, sizeof mailbox, &mailbox, result) &&
+                              LinkProcess(result) && mailbox == -1;
+                   },
+                   kTakeTimeoutMs) &&
+               AddonTookTheCommand();
     }
 
     bool TurnEncoder() {
@@ -97,7 +117,7 @@ class Client {
             LinkWrite(kFirstCounter + static_cast<std::uint32_t>(k), 1, &counters_[k], result) &&
             LinkProcess(result);
         Sleep(kSettleMs);
-        return sent;
+        return sent && AddonTookTheCommand();
     }
 
     // Counts the add-on's lines; false when a code or a turn arrived other than once.
@@ -133,6 +153,18 @@ class Client {
     }
 
   private:
+    bool AddonTookTheCommand() const {
+        return WaitUntil(
+            [&] {
+                std::int32_t code;
+                std::memcpy(&code, commandBlock_ + kCommandCodeAt, sizeof code);
+                return code == kNoCommand;
+            },
+            kTakeTimeoutMs);
+    }
+
+    HANDLE commandMapping_ = nullptr;
+    const std::uint8_t* commandBlock_ = nullptr;  // the add-on's command block, read only
     std::int16_t code_ = 0;
     std::vector<unsigned> posted_ = std::vector<unsigned>(kLastCode + 1, 0);
     std::uint8_t counters_[kEncoders] = {};
@@ -171,12 +203,11 @@ int main(int argc, char** argv) {
     }
     const HANDLE process =
         OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, quorvane.processId());
-    LinkResult result = LINK_OK;
-    if (process == nullptr || !LinkOpen(0, result)) return Fail("no handle on Quorvane or no link");
+    Client client;
+    if (process == nullptr || !client.Open()) return Fail("no handle on Quorvane or no link");
 
     std::printf("soak: Quorvane.exe for %.1f minutes, a sample every %lu s\n", minutes,
                 sampleMs / 1000);
-    Client client;
     std::vector<Sample> samples;
     const ULONGLONG start = GetTickCount64();
     const ULONGLONG end = start + static_cast<ULONGLONG>(minutes * 60000);
@@ -206,7 +237,6 @@ int main(int argc, char** argv) {
     std::printf("soak: from %.1f min to the end: %+lld handles, %+lld KiB private\n",
                 settled.atMs / 60000.0, handleGrowth, privateGrowth / 1024);
 
-    LinkClose();
     CloseHandle(process);
     CloseOffsetsView(offsets);
     if (!working) return Fail("the client's exchanges or a posted code stopped being served");
