@@ -33,10 +33,8 @@ constexpr std::int16_t kLastCode = 32767;
 // Codes the encoders produce; posted codes skip them so the add-on's output tells them apart.
 constexpr std::int32_t kFirstEncoderCode = 1232;
 constexpr std::int32_t kLastEncoderCode = 1239;
-// Time for the cycle after a turn to take it, so that no code is served in the same cycle:
-// commands of one cycle overwrite each other in the add-on's block.
-constexpr DWORD kSettleMs = 100;
 constexpr DWORD kTakeTimeoutMs = 5000;
+constexpr std::size_t kWrongCodesShown = 10;
 constexpr DWORD kWarmUpSamples = 2;                  // the first samples, before values settle
 constexpr SIZE_T kPrivateGrowthAllowed = 64 * 1024;  // allocator noise, not a leak
 
@@ -71,11 +69,15 @@ void PrintSample(const Sample& sample) {
 }
 
 // The client: posts a code and waits until the bridge emptied the mailbox, then turns one
-// encoder a step and gives the bridge a cycle to take it. After each it also waits until the
-// add-on has taken the command: 0xFFFF in the mailbox says only that Quorvane forwarded the code,
-// and a command the add-on has not taken yet is replaced by the next one.
+// encoder a step and waits until the bridge has begun a second exchange since, so that the cycle
+// that took the turn is over: commands of one cycle overwrite each other in the add-on's block.
+// After each it also waits until the add-on has taken the command: 0xFFFF in the mailbox says
+// only that Quorvane forwarded the code, and a command the add-on has not taken yet is replaced
+// by the next one.
 class Client {
   public:
+    explicit Client(const OffsetsView& offsets) : offsets_(offsets) {}
+
     bool Open() {
         LinkResult result = LINK_OK;
         commandMapping_ = OpenFileMappingW(FILE_MAP_READ, FALSE, kCommandMappingName);
@@ -116,8 +118,12 @@ class Client {
         const bool sent =
             LinkWrite(kFirstCounter + static_cast<std::uint32_t>(k), 1, &counters_[k], result) &&
             LinkProcess(result);
-        Sleep(kSettleMs);
-        return sent && AddonTookTheCommand();
+        // The module counts exchanges as it handles them, ours included; we make no other now.
+        const std::uint32_t afterTurn = ExchangeCount(offsets_);
+        return sent &&
+               WaitUntil([&] { return ExchangeCount(offsets_) >= afterTurn + 2; },
+                         kTakeTimeoutMs) &&
+               AddonTookTheCommand();
     }
 
     // Counts the add-on's lines; false when a code or a turn arrived other than once.
@@ -136,8 +142,13 @@ class Client {
             }
         }
         unsigned wrong = 0;
-        for (std::size_t code = 0; code < taken.size(); ++code)
-            wrong += taken[code] != posted_[code];
+        for (std::size_t code = 0; code < taken.size(); ++code) {
+            if (taken[code] == posted_[code]) continue;
+            if (++wrong <= kWrongCodesShown) {
+                std::printf("client: code %zu posted %u times, taken %u\n", code, posted_[code],
+                            taken[code]);
+            }
+        }
         std::printf(
             "client: %llu codes posted, %u taken other than once; %llu turns, %u encoder "
             "commands\n",
@@ -163,6 +174,7 @@ class Client {
             kTakeTimeoutMs);
     }
 
+    const OffsetsView& offsets_;
     HANDLE commandMapping_ = nullptr;
     const std::uint8_t* commandBlock_ = nullptr;  // the add-on's command block, read only
     std::int16_t code_ = 0;
@@ -203,7 +215,7 @@ int main(int argc, char** argv) {
     }
     const HANDLE process =
         OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, quorvane.processId());
-    Client client;
+    Client client(offsets);
     if (process == nullptr || !client.Open()) return Fail("no handle on Quorvane or no link");
 
     std::printf("soak: Quorvane.exe for %.1f minutes, a sample every %lu s\n", minutes,
