@@ -13,43 +13,10 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
-#include <new>
 #include <random>
 
 #include "fuzz/cycle_rig.h"
-
-namespace {
-
-bool g_counting = false;
-std::uint64_t g_allocations = 0;
-
-void* CountedAllocation(std::size_t size) {
-    if (g_counting) ++g_allocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (void* memory = CountedAllocation(size)) return memory;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    if (void* memory = CountedAllocation(size)) return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
+#include "tests/allocation_counter/allocation_counter.h"
 
 namespace {
 
@@ -199,14 +166,14 @@ int main(int argc, char** argv) {
         world.Step();
         const cycle_checks::ExchangeFaults faults = world.Faults();
         LinkResult result = LINK_OK;
-        g_counting = true;
+        allocation_counter::Start();
         broken = rig.RunCheckedCycle(faults, result);
         if (broken == nullptr && cycle % kOutsideCheckEvery == 0) {
             broken = rig.CheckSpaceOutsideBlock();
         }
-        g_counting = false;
+        allocation_counter::Stop();
         if (broken == nullptr && result != LINK_OK) broken = "a cycle failed";
-        if (broken == nullptr && g_allocations != 0) broken = "a cycle allocated";
+        if (broken == nullptr && allocation_counter::Count() != 0) broken = "a cycle allocated";
     }
     if (broken == nullptr) broken = rig.CheckSpaceOutsideBlock();
     const double seconds =
@@ -224,7 +191,7 @@ int main(int argc, char** argv) {
         static_cast<unsigned long long>(counts.writesChecked),
         static_cast<unsigned long long>(counts.mailboxCommands),
         static_cast<unsigned long long>(counts.encoderCommands),
-        static_cast<unsigned long long>(g_allocations));
+        static_cast<unsigned long long>(allocation_counter::Count()));
     if (broken != nullptr) {
         std::printf("soak: FAILED after %llu cycles: %s\n",
                     static_cast<unsigned long long>(counts.cycles), broken);

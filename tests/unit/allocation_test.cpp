@@ -1,94 +1,21 @@
 // The poll cycle runs every 10 ms for the life of the process and must never touch the heap.
-// This test binary replaces the global allocation functions with counting ones; they count
-// only while a cycle under test runs, so every other test in the binary is unaffected.
+// The test program's allocation functions count only while a cycle under test runs, so every
+// other test in it is unaffected.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 
 #include "bridge/bridge.h"
+#include "tests/allocation_counter/allocation_counter.h"
 #include "tests/unit/cycle_world.h"
-
-namespace {
-
-std::atomic<bool> g_counting{false};
-std::atomic<unsigned> g_allocations{0};
-
-void* CountedAllocation(std::size_t size, std::size_t alignment = 0) {
-    if (g_counting.load(std::memory_order_relaxed)) {
-        g_allocations.fetch_add(1, std::memory_order_relaxed);
-    }
-    if (size == 0) size = 1;
-    void* memory = alignment == 0 ? std::malloc(size)
-                                  : std::aligned_alloc(
-                                        alignment, (size + alignment - 1) / alignment * alignment);
-    return memory;
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    if (void* memory = CountedAllocation(size)) return memory;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    if (void* memory = CountedAllocation(size)) return memory;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, std::align_val_t alignment) {
-    if (void* memory = CountedAllocation(size, static_cast<std::size_t>(alignment))) return memory;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-    if (void* memory = CountedAllocation(size, static_cast<std::size_t>(alignment))) return memory;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return CountedAllocation(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return CountedAllocation(size);
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::align_val_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::align_val_t) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t, std::align_val_t) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, const std::nothrow_t&) noexcept {
-    std::free(memory);
-}
-void operator delete[](void* memory, const std::nothrow_t&) noexcept {
-    std::free(memory);
-}
 
 namespace {
 
 // Runs one cycle with the counters on; what the test does around it is not counted.
 LinkResult CountedCycle() {
-    g_counting.store(true);
+    allocation_counter::Start();
     const LinkResult result = RunCycle();
-    g_counting.store(false);
+    allocation_counter::Stop();
     return result;
 }
 
@@ -96,21 +23,21 @@ class CycleAllocationTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(cycle_world::Open());
-        g_allocations.store(0);
+        allocation_counter::Reset();
     }
 };
 
 TEST_F(CycleAllocationTest, CountingSeesAnAllocation) {
-    g_counting.store(true);
+    allocation_counter::Start();
     void* probe = ::operator new(16);
-    g_counting.store(false);
+    allocation_counter::Stop();
     ::operator delete(probe);
-    EXPECT_EQ(g_allocations.load(), 1u);
+    EXPECT_EQ(allocation_counter::Count(), 1u);
 }
 
 TEST_F(CycleAllocationTest, QuietCyclesAllocateNothing) {
     for (int cycle = 0; cycle < 500; ++cycle) ASSERT_EQ(CountedCycle(), LINK_OK);
-    EXPECT_EQ(g_allocations.load(), 0u);
+    EXPECT_EQ(allocation_counter::Count(), 0u);
 }
 
 TEST_F(CycleAllocationTest, BusyCyclesAllocateNothing) {
@@ -129,7 +56,7 @@ TEST_F(CycleAllocationTest, BusyCyclesAllocateNothing) {
         }
         ASSERT_EQ(CountedCycle(), LINK_OK);
     }
-    EXPECT_EQ(g_allocations.load(), 0u);
+    EXPECT_EQ(allocation_counter::Count(), 0u);
 }
 
 }  // namespace
