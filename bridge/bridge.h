@@ -28,9 +28,9 @@ struct BridgeState {
     std::int32_t packedFlags[kFlagByteCount];    // sum per byte 0x9402 + k
     std::int32_t lastSentFlags[kFlagByteCount];  // as last queued
 
-    std::int32_t lastSentSingleInts[kSingleValueCount];     // for int32 entries
-    double lastSentSingleDoubles[kSingleValueCount];        // for float64 entries
-    std::int32_t singleStaging;                             // the integer being queued
+    std::int32_t lastSentSingleInts[kSingleValueCount];  // for int32 entries
+    double lastSentSingleDoubles[kSingleValueCount];     // for float64 entries
+    std::int32_t singleStaging;                          // the integer being queued
 
     std::int32_t lastSeenCounters[kEncoderCount];  // slot value that last produced a command
 };

@@ -13,10 +13,10 @@ constexpr std::size_t kCommandViewSize = 17;     // code, a word kept as is, par
 constexpr std::size_t kCommandStagingSize = 16;  // offsets 0..15; byte 16 is never touched
 
 struct SdkViews {
-    HANDLE stateMapping;                             // "iFly737NG_SDK_FileMappingObject"
-    const std::uint8_t* stateView;                   // null while the state view is absent
-    HANDLE commandMapping;                           // "iFly737NG_SDK1_FileMappingObject"
-    std::uint8_t* commandView;                       // null while the command view is absent
+    HANDLE stateMapping;                               // "iFly737NG_SDK_FileMappingObject"
+    const std::uint8_t* stateView;                     // null while the state view is absent
+    HANDLE commandMapping;                             // "iFly737NG_SDK1_FileMappingObject"
+    std::uint8_t* commandView;                         // null while the command view is absent
     std::uint8_t commandStaging[kCommandStagingSize];  // the block as it is about to be written
 };
 
@@ -32,8 +32,12 @@ void SdkSendCommand(std::int32_t code, double parameter);
 // Releases the state view and its mapping; the command view lives until the process ends.
 void SdkClose();
 
-inline const std::uint8_t* SdkStateView() { return g_sdk.stateView; }
-inline bool SdkCommandViewMapped() { return g_sdk.commandView != nullptr; }
+inline const std::uint8_t* SdkStateView() {
+    return g_sdk.stateView;
+}
+inline bool SdkCommandViewMapped() {
+    return g_sdk.commandView != nullptr;
+}
 
 // Tests only: back to the state of a fresh process.
 void ResetSdkViewsForTest();

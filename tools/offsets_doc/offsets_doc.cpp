@@ -182,7 +182,8 @@ const char* EncoderRuleText(EncoderRule rule) {
     static_assert(kHundredthsSwitchField == 0x1C0 && kSignField == 0x1F4 && kMinusSign == 12);
     switch (rule) {
         case EncoderRule::Hundredths:
-            return "while field 0x1C0 is above 9: target = display / 100 + turn / 100, a blank display counting 0";
+            return "while field 0x1C0 is above 9: target = display / 100 + turn / 100, a blank "
+                   "display counting 0";
         case EncoderRule::SignField:
             return "display taken as negative while field 0x1F4 holds 12";
         case EncoderRule::None:
