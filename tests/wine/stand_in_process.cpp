@@ -104,7 +104,15 @@ std::string StandInProcess::Output() {
 }
 
 bool StandInProcess::WaitForExit(DWORD timeoutMs) {
-    return process_ != nullptr && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+    if (process_ == nullptr || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
+        return false;
+    }
+    // The pipe closes with the program, but its last lines may still be on their way to the
+    // reader: wait for them, so that what a test reads after the end is all there is.
+    constexpr auto kLastOutputWait = std::chrono::seconds(5);
+    std::unique_lock<std::mutex> lock(mutex_);
+    outputArrived_.wait_for(lock, kLastOutputWait, [&] { return outputEnded_; });
+    return true;
 }
 
 DWORD StandInProcess::ExitCode() const {

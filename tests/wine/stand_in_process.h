@@ -28,7 +28,8 @@ class StandInProcess {
     // Everything printed so far, lines ending in "\n" alone.
     std::string Output();
 
-    // Waits for the program to end by itself; false after `timeoutMs`.
+    // Waits for the program to end by itself, and then for the last of its output; false
+    // after `timeoutMs`.
     bool WaitForExit(DWORD timeoutMs);
     // STILL_ACTIVE while it runs; kept after Stop until the next Start.
     DWORD ExitCode() const;
