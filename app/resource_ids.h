@@ -12,7 +12,13 @@
 #define IDC_QUORVANE 109  // menu and accelerator table
 #define IDD_ABOUTBOX 103  // dialog: the About box
 
-#define IDM_ABOUT 104  // command: open the About box
-#define IDM_EXIT 105   // command: end the program
+#define IDM_ABOUT 104      // command: open the About box
+#define IDM_EXIT 105       // command: end the program
+#define IDM_RECONNECT 106  // command: release both sides and connect again, after NOT OK
+
+// The panel above the status bar: three static lines, read by people, screen readers and tests.
+#define IDC_PANEL_MODULE 201  // "Simulator module: ..."
+#define IDC_PANEL_ADDON 202   // "Add-on: ..."
+#define IDC_PANEL_BRIDGE 203  // "Bridge: ..."
 
 #define APP_TEXT_LENGTH 100  // characters of the title and class-name buffers
