@@ -94,8 +94,8 @@ std::span<const RecordShape> BusyExchangeShape() {
 bool Open() {
     fake::Reset();
     ResetLinkStateForTest();
-    ResetSdkViewsForTest();
-    ResetBridgeStateForTest();
+    ResetSdkViews();
+    ResetBridgeState();
     fake::CreateBlockAsOtherProcess(kStateBlockName, kStateViewSize);
     fake::CreateBlockAsOtherProcess(kCommandBlockName, kCommandViewSize);
     fake::StartModule();

@@ -73,6 +73,13 @@ void SdkClose() {
     g_sdk.stateMapping = nullptr;
 }
 
-void ResetSdkViewsForTest() {
+void SdkCloseCommandBlock() {
+    if (g_sdk.commandView != nullptr) UnmapViewOfFile(g_sdk.commandView);
+    if (g_sdk.commandMapping != nullptr) CloseHandle(g_sdk.commandMapping);
+    g_sdk.commandView = nullptr;
+    g_sdk.commandMapping = nullptr;
+}
+
+void ResetSdkViews() {
     g_sdk = {};
 }

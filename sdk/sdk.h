@@ -31,6 +31,9 @@ void SdkSendCommand(std::int32_t code, double parameter);
 
 // Releases the state view and its mapping; the command view lives until the process ends.
 void SdkClose();
+// Releases the command view and its mapping. Only a reconnect does, before it opens both again:
+// at exit the system takes them with the process.
+void SdkCloseCommandBlock();
 
 inline const std::uint8_t* SdkStateView() {
     return g_sdk.stateView;
@@ -39,5 +42,5 @@ inline bool SdkCommandViewMapped() {
     return g_sdk.commandView != nullptr;
 }
 
-// Tests only: back to the state of a fresh process.
-void ResetSdkViewsForTest();
+// Back to the start values, once both views are released (a reconnect, a test).
+void ResetSdkViews();

@@ -120,6 +120,13 @@ void LinkClose() {
     }
 }
 
-void ResetLinkStateForTest() {
+void ResetLinkState() {
+    const std::uint32_t openCount = g_link.openCount;
     g_link = {};
+    g_link.openCount = openCount;
+}
+
+void ResetLinkStateForTest() {
+    ResetLinkState();
+    g_link.openCount = 0;
 }

@@ -138,7 +138,9 @@ bool LinkProcess(LinkResult& result) {
 
     DWORD_PTR answer = 0;
     if (!SendToModule(answer)) {
-        return Fail(GetLastError() == 0 ? LINK_TIMEOUT : LINK_SEND_FAILED, result);
+        // Kept for the window: access denied tells a module running with higher rights.
+        g_link.lastSendError = GetLastError();
+        return Fail(g_link.lastSendError == 0 ? LINK_TIMEOUT : LINK_SEND_FAILED, result);
     }
     if (answer != 1) return Fail(LINK_BAD_REPLY, result);
 

@@ -31,6 +31,7 @@ struct LinkState {
     std::uint32_t simulatorId;    // handshake read of 0x3308; the simulator's id once accepted
     std::uint32_t openCount;      // second number of the mapping name, never reset
     std::uint32_t queuedCount;    // records queued since the last exchange
+    DWORD lastSendError;          // the last error after the last exchange whose sends all failed
     QueuedRecord queued[kMaxQueuedRecords];
 };
 
@@ -43,5 +44,8 @@ bool LinkProcess(LinkResult& result);
 bool LinkOpen(std::uint32_t requiredSimulator, LinkResult& result);
 void LinkClose();
 
-// Tests only: back to the state of a fresh process.
+// Back to the start values after LinkClose, for a reconnect: only the name counter goes on, so
+// that no buffer name is used twice in one process.
+void ResetLinkState();
+// Tests only: the state of a fresh process, whose name counter starts at 0 as well.
 void ResetLinkStateForTest();

@@ -25,8 +25,8 @@ inline constexpr std::uint32_t kFirstCounter = 0x94F0;
 inline void ResetAll() {
     fake::Reset();
     ResetLinkStateForTest();
-    ResetSdkViewsForTest();
-    ResetBridgeStateForTest();
+    ResetSdkViews();
+    ResetBridgeState();
 }
 
 // The module's offsets as another client would set them.

@@ -69,8 +69,8 @@ class ExportTest : public ::testing::Test {
     void SetUp() override {
         fake::Reset();
         ResetLinkStateForTest();
-        ResetSdkViewsForTest();
-        ResetBridgeStateForTest();
+        ResetSdkViews();
+        ResetBridgeState();
         fake::StartModule();
         ASSERT_TRUE(LinkOpen(0, g_bridge.linkResult));
     }

@@ -50,7 +50,7 @@ class CycleAgainstStandIns : public ::testing::Test {
     // all-zero state block and bridge block with an empty mailbox.
     void SetUp() override {
         ASSERT_EQ(setUpError_, "");
-        ResetBridgeStateForTest();
+        ResetBridgeState();
         std::memset(stateBlock_, 0, kStateBlockSize);
         const std::uint8_t zeros[kBlockSize] = {};
         WriteOffsets(offsets_, kBlockStart, zeros, sizeof zeros);
@@ -144,7 +144,7 @@ class CycleAgainstStandIns : public ::testing::Test {
 
 std::string CycleAgainstStandIns::StartAndOpenBothSides() {
     ResetLinkStateForTest();
-    ResetSdkViewsForTest();
+    ResetSdkViews();
     if (!module_.Start("simmodule.exe", "--trace") || !module_.WaitForOutput("simmodule ready")) {
         return "simmodule.exe did not get ready:\n" + module_.Output();
     }

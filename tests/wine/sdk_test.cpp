@@ -12,7 +12,7 @@ namespace {
 
 class SdkAgainstAddonTest : public StandInTest {
   protected:
-    void SetUp() override { ResetSdkViewsForTest(); }
+    void SetUp() override { ResetSdkViews(); }
     void TearDown() override {
         SdkClose();
         StandInTest::TearDown();
