@@ -33,6 +33,12 @@ struct BridgeState {
     std::int32_t singleStaging;                          // the integer being queued
 
     std::int32_t lastSeenCounters[kEncoderCount];  // slot value that last produced a command
+
+    // What the window reports. The cycle only counts; the window formats, a few times a second.
+    std::uint64_t cyclesRun;          // RunCycle calls since the bridge started
+    std::uint64_t commandsForwarded;  // codes and turns written into the command block
+    std::int32_t lastCommandCode;     // the last command forwarded, and its parameter
+    double lastCommandParameter;
 };
 
 extern BridgeState g_bridge;
@@ -47,5 +53,6 @@ void ExportSingleValues();
 void ServeCommandMailbox();
 void ServeEncoders();
 
-// Tests only: back to the state of a fresh process.
-void ResetBridgeStateForTest();
+// Back to the start values, as in a fresh process: every value is exported again, the mailbox
+// reads 0 and the counters start over (a reconnect, a test).
+void ResetBridgeState();

@@ -36,12 +36,20 @@ double EncoderTarget(const EncoderRow& row, double steps) {
     return base + steps * row.step;
 }
 
+// Every command the add-on is given goes through here, so the window can tell what arrived.
+void Forward(std::int32_t code, double parameter) {
+    SdkSendCommand(code, parameter);
+    ++g_bridge.commandsForwarded;
+    g_bridge.lastCommandCode = code;
+    g_bridge.lastCommandParameter = parameter;
+}
+
 }  // namespace
 
 void ServeCommandMailbox() {
     if (g_bridge.mailbox <= kMailboxEmpty) return;
 
-    SdkSendCommand(g_bridge.mailbox, 0.0);
+    Forward(g_bridge.mailbox, 0.0);
     // Emptied here and on the module's side at once, so the code is served only once.
     g_bridge.mailbox = kMailboxEmpty;
     LinkWrite(kMailboxOffset, sizeof g_bridge.mailbox, &g_bridge.mailbox, g_bridge.linkResult);
@@ -57,6 +65,6 @@ void ServeEncoders() {
         const EncoderRow& row = kEncoderTable[k];
         const double target = EncoderTarget(row, StepsTurned(counter, lastSeen));
         lastSeen = counter;
-        SdkSendCommand(row.commandCode, target);
+        Forward(row.commandCode, target);
     }
 }

@@ -23,6 +23,8 @@ void QueueInputReads() {
 }  // namespace
 
 LinkResult RunCycle() {
+    ++g_bridge.cyclesRun;
+    LinkResult exportExchange = LINK_OK;
     if (const std::uint8_t* stateView = SdkStateView(); stateView != nullptr) {
         std::memcpy(g_bridge.snapshot, stateView, kSnapshotSize);
         DecodeDisplays();
@@ -32,15 +34,18 @@ LinkResult RunCycle() {
         ExportSingleValues();
         QueueInputReads();
         LinkProcess(g_bridge.linkResult);
+        exportExchange = g_bridge.linkResult;
     }
     // A failed exchange leaves the mailbox and slots as last read, so nothing is served twice.
     if (SdkCommandViewMapped()) {
         ServeCommandMailbox();
         ServeEncoders();
     }
-    return g_bridge.linkResult;
+    // A lost first exchange took this cycle's exports with it, and their last-sent copies say
+    // they went out: the cycle fails, even when the mailbox's exchange got through afterwards.
+    return exportExchange != LINK_OK ? exportExchange : g_bridge.linkResult;
 }
 
-void ResetBridgeStateForTest() {
+void ResetBridgeState() {
     g_bridge = {};
 }
