@@ -1,0 +1,93 @@
+// The panel's three lines from the state of the link, the add-on's views and the bridge.
+#include <cinttypes>
+#include <cstdio>
+
+#include "bridge/bridge.h"
+#include "panel/panel.h"
+#include "sdk/sdk.h"
+#include "simlink/simlink.h"
+
+namespace {
+
+// The link's code, if connecting stopped there; 0 once the link was open (also when the
+// add-on was then not found).
+LinkResult LinkOutcome(const PanelFacts& facts) {
+    if (facts.phase == BridgePhase::NotStarted && facts.status != STATUS_SDK_UNAVAILABLE) {
+        return facts.status;
+    }
+    return LINK_OK;
+}
+
+const char* LastFailureReason(LinkResult code) {
+    return LinkFailureReason(code, g_link.lastSendError);
+}
+
+void ComposeModuleLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
+    if (const LinkResult failed = LinkOutcome(facts); failed != LINK_OK) {
+        std::snprintf(line, sizeof line, "Simulator module: not connected. %s",
+                      LastFailureReason(failed));
+    } else if (facts.phase == BridgePhase::Stopped) {
+        std::snprintf(line, sizeof line, "Simulator module: lost. %s",
+                      LastFailureReason(facts.status));
+    } else {
+        std::snprintf(line, sizeof line,
+                      "Simulator module: connected, module version 0x%08" PRIX32
+                      ", simulator id %" PRIu32 ".",
+                      g_link.moduleVersion, g_link.simulatorId);
+    }
+}
+
+void ComposeAddonLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
+    const char* text = "Add-on: connected.";
+    if (LinkOutcome(facts) != LINK_OK) {
+        text = "Add-on: not looked for, since the simulator module was not reached.";
+    } else if (facts.phase == BridgePhase::NotStarted && facts.status == STATUS_SDK_UNAVAILABLE) {
+        text =
+            "Add-on: not found. Load the aircraft in the simulator, then choose File > "
+            "Reconnect.";
+    } else if (!SdkCommandViewMapped()) {
+        text =
+            "Add-on: connected without its command block: values go out, but posted codes "
+            "and encoder turns are not forwarded.";
+    }
+    std::snprintf(line, sizeof line, "%s", text);
+}
+
+void ComposeBridgeLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
+    switch (facts.phase) {
+        case BridgePhase::NotStarted:
+            std::snprintf(line, sizeof line, "%s",
+                          facts.status == LINK_OK
+                              ? "Bridge: not started yet; it starts in 2 seconds."
+                              : "Bridge: not started, since both sides must be connected first.");
+            return;
+        case BridgePhase::Stopped:
+            std::snprintf(line, sizeof line,
+                          "Bridge: stopped after %" PRIu64
+                          " cycles, when the module was lost. Choose File > Reconnect.",
+                          g_bridge.cyclesRun);
+            return;
+        case BridgePhase::Running:
+            if (g_bridge.commandsForwarded == 0) {
+                std::snprintf(line, sizeof line,
+                              "Bridge: running, %" PRIu64 " cycles, no command forwarded yet.",
+                              g_bridge.cyclesRun);
+            } else {
+                std::snprintf(line, sizeof line,
+                              "Bridge: running, %" PRIu64 " cycles, %" PRIu64
+                              " %s forwarded, the last %" PRId32 " with %g.",
+                              g_bridge.cyclesRun, g_bridge.commandsForwarded,
+                              g_bridge.commandsForwarded == 1 ? "command" : "commands",
+                              g_bridge.lastCommandCode, g_bridge.lastCommandParameter);
+            }
+            return;
+    }
+}
+
+}  // namespace
+
+void ComposePanel(const PanelFacts& facts, PanelLines& lines) {
+    ComposeModuleLine(facts, lines.module);
+    ComposeAddonLine(facts, lines.addon);
+    ComposeBridgeLine(facts, lines.bridge);
+}
