@@ -5,14 +5,13 @@
 #include <commctrl.h>
 
 #include "app/quorvane.h"
-#include "bridge/bridge.h"
-#include "sdk/sdk.h"
-#include "simlink/simlink.h"
+#include "bridge/connection.h"
 
 HINSTANCE g_instance;
 HWND g_mainWindow;
 HWND g_statusBar;
 LinkResult g_status;
+BridgePhase g_phase;
 
 namespace {
 
@@ -20,12 +19,6 @@ wchar_t g_title[APP_TEXT_LENGTH];      // string 103
 wchar_t g_className[APP_TEXT_LENGTH];  // string 109
 
 constexpr DWORD kMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // fixed size
-
-// Runs first: the simulator link, and only once it is open, the add-on's views.
-LinkResult ConnectBothSides() {
-    if (!LinkOpen(0, g_bridge.linkResult)) return g_bridge.linkResult;
-    return SdkOpen();
-}
 
 // Runs once, before the main window exists.
 void RegisterMainWindowClass() {
@@ -43,20 +36,6 @@ void RegisterMainWindowClass() {
     RegisterClassExW(&windowClass);
 }
 
-// Runs once the window shows. With both sides reached, "Status: LOADING" stands for two
-// seconds (the thread sleeps, so nothing repaints), then the bridge runs out of sight.
-void StartBridgeOrReport() {
-    if (g_status != LINK_OK) {
-        SetStatusText(L"Status: NOT OK");
-        return;
-    }
-    SetStatusText(L"Status: LOADING");
-    Sleep(kLoadingPauseMs);
-    ShowWindow(g_mainWindow, SW_MINIMIZE);
-    SetStatusText(L"Status: OK");
-    SetTimer(g_mainWindow, kCycleTimerId, kCyclePeriodMs, nullptr);
-}
-
 // Runs until the quit message; its wParam is the exit code. A keystroke that the accelerators
 // turn into a command goes no further.
 int RunMessageLoop() {
@@ -71,6 +50,36 @@ int RunMessageLoop() {
 }
 
 }  // namespace
+
+// Runs once the window shows, and after each reconnect. With both sides reached, "Status:
+// LOADING" stands for two seconds (the thread sleeps, so nothing repaints), then the bridge runs
+// out of sight. File > Reconnect is offered only while the status says NOT OK.
+void StartBridgeOrReport() {
+    g_phase = BridgePhase::NotStarted;
+    if (g_status != LINK_OK) {
+        ReportNotOk();
+        return;
+    }
+    SetStatusText(L"Status: LOADING");
+    RefreshPanel();
+    Sleep(kLoadingPauseMs);
+    ShowWindow(g_mainWindow, SW_MINIMIZE);
+    g_phase = BridgePhase::Running;
+    SetStatusText(L"Status: OK");
+    RefreshPanel();
+    SetTimer(g_mainWindow, kCycleTimerId, kCyclePeriodMs, nullptr);
+}
+
+// Runs for File > Reconnect. While the bridge runs there is nothing to mend, and during
+// "Status: LOADING" the thread sleeps, so a command that waited for it finds the bridge running.
+void Reconnect() {
+    if (g_status == LINK_OK) return;
+    KillTimer(g_mainWindow, kCycleTimerId);
+    EnableMenuItem(GetMenu(g_mainWindow), IDM_RECONNECT, MF_BYCOMMAND | MF_GRAYED);
+    DisconnectBothSides();
+    g_status = ConnectBothSides();
+    StartBridgeOrReport();
+}
 
 // Runs once, after the exit clean-up was registered; the command line is ignored.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {

@@ -14,12 +14,20 @@ void SetStatusText(const wchar_t* text) {
     SendMessageW(g_statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text));
 }
 
+void ReportNotOk() {
+    SetStatusText(L"Status: NOT OK");
+    EnableMenuItem(GetMenu(g_mainWindow), IDM_RECONNECT, MF_BYCOMMAND | MF_ENABLED);
+    RefreshPanel();
+}
+
 namespace {
 
-// Runs inside CreateWindowExW, before the window shows.
+// Runs inside CreateWindowExW, before the window shows. The panel fills what the status bar
+// leaves of the client area.
 LRESULT OnCreate(HWND window) {
     g_statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0,
                                   0, 0, window, nullptr, g_instance, nullptr);
+    CreatePanel(window);
     return 0;
 }
 
@@ -41,17 +49,25 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             KillTimer(window, kCycleTimerId);
             DestroyWindow(window);
             return 0;
+        case IDM_RECONNECT:
+            Reconnect();
+            return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
-// Runs every tick of the cycle timer. The first failed cycle stops the bridge for good; the
-// timer keeps ticking without effect.
+// Runs every tick of the cycle timer. A failed cycle stops the bridge until File > Reconnect;
+// the timer keeps ticking without effect. The panel follows the counts a few times a second.
 LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (g_status == LINK_OK) {
         g_status = RunCycle();
-        if (g_status != LINK_OK) SetStatusText(L"Status: NOT OK");
+        if (g_status == LINK_OK) {
+            RefreshPanelWhenDue();
+        } else {
+            g_phase = BridgePhase::Stopped;
+            ReportNotOk();
+        }
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -74,6 +90,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnCommand(window, message, wParam, lParam);
         case WM_TIMER:
             return OnTimer(window, message, wParam, lParam);
+        case WM_CTLCOLORSTATIC:
+            return OnCtlColorStatic(reinterpret_cast<HDC>(wParam));
         case WM_DESTROY:
             return OnDestroy();
         default:

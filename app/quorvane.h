@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "app/resource_ids.h"
+#include "panel/panel.h"
 #include "simlink/link_result.h"
 
 constexpr UINT_PTR kCycleTimerId = 1;    // the one timer; its id is never examined
@@ -14,10 +15,27 @@ constexpr DWORD kLoadingPauseMs = 2000;  // how long "Status: LOADING" stands be
 extern HINSTANCE g_instance;  // this executable, for its resources
 extern HWND g_mainWindow;     // the one top-level window
 extern HWND g_statusBar;      // its status bar, the program's only report
-extern LinkResult g_status;   // 0 while the bridge runs; the first failure ends it for good
+extern LinkResult g_status;   // 0 while the bridge runs; a failure ends it until a reconnect
+extern BridgePhase g_phase;   // where the bridge stands, for the panel
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Shows text as part 0 of the status bar.
 void SetStatusText(const wchar_t* text);
+// "Status: NOT OK", File > Reconnect offered, and the panel saying why.
+void ReportNotOk();
+
+// Connects both sides (at start, and again on File > Reconnect) and starts the bridge, or says
+// why not.
+void StartBridgeOrReport();
+// File > Reconnect: release both sides and start again, as a new process would.
+void Reconnect();
+
+// The panel above the status bar, its three lines created once with the window.
+void CreatePanel(HWND window);
+// Sets every line that changed; RefreshPanelWhenDue does so at most four times a second.
+void RefreshPanel();
+void RefreshPanelWhenDue();
+// Colours the panel's lines like the window behind them.
+LRESULT OnCtlColorStatic(HDC deviceContext);

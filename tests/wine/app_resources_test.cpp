@@ -154,7 +154,7 @@ TEST_F(QuorvaneResources, TitleAndClassNameStrings) {
     EXPECT_EQ(String(IDS_CLASS_NAME), L"QUORVANE");
 }
 
-TEST_F(QuorvaneResources, MenuHasFileExitAndHelpAbout) {
+TEST_F(QuorvaneResources, MenuHasFileReconnectAndExitAndHelpAbout) {
     HMENU menu = LoadMenuW(module_, MAKEINTRESOURCEW(IDC_QUORVANE));
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(GetMenuItemCount(menu), 2);
@@ -163,23 +163,31 @@ TEST_F(QuorvaneResources, MenuHasFileExitAndHelpAbout) {
 
     HMENU file = GetSubMenu(menu, 0);
     HMENU help = GetSubMenu(menu, 1);
-    ASSERT_EQ(GetMenuItemCount(file), 1);
-    EXPECT_EQ(MenuText(file, 0), L"E&xit");
-    EXPECT_EQ(GetMenuItemID(file, 0), static_cast<UINT>(IDM_EXIT));
+    ASSERT_EQ(GetMenuItemCount(file), 2);
+    EXPECT_EQ(MenuText(file, 0), L"&Reconnect\tF5");
+    EXPECT_EQ(GetMenuItemID(file, 0), static_cast<UINT>(IDM_RECONNECT));
+    EXPECT_EQ(GetMenuState(file, 0, MF_BYPOSITION) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
+    EXPECT_EQ(MenuText(file, 1), L"E&xit");
+    EXPECT_EQ(GetMenuItemID(file, 1), static_cast<UINT>(IDM_EXIT));
     ASSERT_EQ(GetMenuItemCount(help), 1);
     EXPECT_EQ(MenuText(help, 0), L"&About ...");
     EXPECT_EQ(GetMenuItemID(help, 0), static_cast<UINT>(IDM_ABOUT));
     DestroyMenu(menu);
 }
 
-TEST_F(QuorvaneResources, AltQuestionMarkAndAltSlashOpenTheAboutBox) {
+TEST_F(QuorvaneResources, AltQuestionMarkAndAltSlashOpenTheAboutBoxAndF5Reconnects) {
     HACCEL table = LoadAcceleratorsW(module_, MAKEINTRESOURCEW(IDC_QUORVANE));
     ASSERT_NE(table, nullptr);
     ACCEL entries[4]{};
-    ASSERT_EQ(CopyAcceleratorTableW(table, entries, 4), 2);
+    ASSERT_EQ(CopyAcceleratorTableW(table, entries, 4), 3);
     std::set<WORD> keys;
     for (const ACCEL& entry : entries) {
         if (entry.cmd == 0) continue;
+        if (entry.cmd == IDM_RECONNECT) {
+            EXPECT_EQ(entry.key, VK_F5);
+            EXPECT_EQ(entry.fVirt & (FALT | FVIRTKEY | FCONTROL | FSHIFT), FVIRTKEY);
+            continue;
+        }
         EXPECT_EQ(entry.cmd, IDM_ABOUT);
         // Characters with Alt, not virtual keys: whatever keys type them on the user's layout.
         EXPECT_EQ(entry.fVirt & (FALT | FVIRTKEY | FCONTROL | FSHIFT), FALT) << entry.key;
