@@ -1,5 +1,5 @@
-// Process entry: connects both sides once, shows the outcome in the main window, and runs the
-// message loop whose timer drives the bridge.
+// Process entry: connects both sides, shows the outcome in the main window, and runs the message
+// loop whose timer drives the bridge. File > Reconnect goes through the same start again.
 #include <windows.h>
 // After windows.h, whose types it needs.
 #include <commctrl.h>
