@@ -2,6 +2,7 @@
 // one command at a time is written for the add-on to pick up.
 #include "sdk/sdk.h"
 
+#include <atomic>
 #include <cstring>
 
 SdkViews g_sdk;
@@ -18,15 +19,24 @@ constexpr std::size_t kKeptWord = 4;  // not ours to interpret: written back as 
 constexpr std::size_t kParameterLowWord = 8;
 constexpr std::size_t kParameterHighWord = 12;
 
+// One word of the shared block, stored as a whole. MapViewOfFile places a view on an
+// allocation-granularity boundary, so the word offsets alone decide whether each word is aligned
+// as the store needs. It must not take a lock: the add-on reads the block from another process.
+using CommandWord = std::atomic_ref<std::uint32_t>;
+static_assert(kCodeWord % CommandWord::required_alignment == 0 &&
+              kKeptWord % CommandWord::required_alignment == 0 &&
+              kParameterLowWord % CommandWord::required_alignment == 0 &&
+              kParameterHighWord % CommandWord::required_alignment == 0);
+static_assert(CommandWord::is_always_lock_free);
+
 // Stores one word of the staging copy into the shared block as a single 32-bit release store.
-// MapViewOfFile places a view on an allocation-granularity boundary, so the words at offsets
-// 0, 4, 8 and 12 are naturally aligned and each store lands whole. Release order keeps both
-// the compiler and the CPU from letting an earlier word arrive after a later one.
+// Release order keeps both the compiler and the CPU from letting an earlier word arrive after a
+// later one.
 void PublishWord(std::size_t offset) {
     std::uint32_t word;
     std::memcpy(&word, g_sdk.commandStaging + offset, sizeof word);
-    __atomic_store_n(reinterpret_cast<std::uint32_t*>(g_sdk.commandView + offset), word,
-                     __ATOMIC_RELEASE);
+    CommandWord(*reinterpret_cast<std::uint32_t*>(g_sdk.commandView + offset))
+        .store(word, std::memory_order_release);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The road of one change: written into the add-on's state block, copied by the next cycle,
 // found changed, queued and exchanged, standing at the module's offset. Timed from the write to
 // the moment the value is seen in the stand-in module's offset space.
+#include <atomic>
 #include <vector>
 
 #include "bench/latency/latency.h"
@@ -18,13 +19,13 @@ constexpr double kGiveUpUs = 2e6;          // a bridge that stopped cycling
 constexpr std::uint32_t kMaxPauseMs = 20;  // two timer periods: changes land at any phase
 
 std::uint8_t ModuleByte(const OffsetsView& module) {
-    return __atomic_load_n(module.base + kProbe.destination, __ATOMIC_ACQUIRE);
+    return std::atomic_ref(module.base[kProbe.destination]).load(std::memory_order_acquire);
 }
 
 void WriteField(std::uint8_t* state, std::int32_t value) {
     // The field is 4-byte aligned in a page-aligned view: one store, as the add-on makes it.
-    __atomic_store_n(reinterpret_cast<std::int32_t*>(state + kProbe.source), value,
-                     __ATOMIC_RELEASE);
+    std::atomic_ref(*reinterpret_cast<std::int32_t*>(state + kProbe.source))
+        .store(value, std::memory_order_release);
 }
 
 // Microseconds from now until the module holds `value`, or a negative number on giving up.

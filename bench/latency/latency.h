@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/printf_format.h"
 #include "platform/win32.h"
 
 // Times every exchange of a client that opens its own link to the module and makes `count`
@@ -30,4 +31,4 @@ double NowMicroseconds();
 void PrintDistribution(const char* label, double* samples, std::size_t count);
 
 // printf, then flush: the script reads the lines through a pipe.
-void Report(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Report(const char* format, ...) QUORVANE_PRINTF_FORMAT(1, 2);

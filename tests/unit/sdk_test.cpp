@@ -142,10 +142,10 @@ TEST_F(SdkViewsTest, AddOnNeverSeesANewCodeWithAnOldParameter) {
     std::thread addOn([&] {
         std::uint32_t lastCode = 0;
         while (!done.load(std::memory_order_acquire)) {
-            const std::uint32_t code = __atomic_load_n(&words[0], __ATOMIC_ACQUIRE);
+            const std::uint32_t code = std::atomic_ref(words[0]).load(std::memory_order_acquire);
             if (code == lastCode) continue;
             lastCode = code;
-            const std::uint64_t high = __atomic_load_n(&words[3], __ATOMIC_ACQUIRE);
+            const std::uint64_t high = std::atomic_ref(words[3]).load(std::memory_order_acquire);
             double parameter;
             const std::uint64_t bits = high << 32;
             std::memcpy(&parameter, &bits, sizeof parameter);

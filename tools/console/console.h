@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "platform/printf_format.h"
+
 // printf, then flush: the test harness and the demo read these lines through a pipe while the
 // program is still running.
-void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Say(const char* format, ...) QUORVANE_PRINTF_FORMAT(1, 2);
 
 // Whole strings only: decimal, 0x-hexadecimal; false on anything else or out of range.
 bool ParseUnsigned(const char* text, std::uint32_t& value);
