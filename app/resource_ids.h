@@ -2,6 +2,12 @@
 // the resource compiler reads this file too.
 #pragma once
 
+// The About box's labels, which nothing addresses. Visual Studio's <winres.h> defines it; the
+// resource script includes the Windows SDK's <winresrc.h>, which does not.
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 #define IDS_APP_TITLE 103   // string: the window title
 #define IDS_CLASS_NAME 109  // string: the window class name
 

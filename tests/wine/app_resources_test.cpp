@@ -114,6 +114,16 @@ bool ParseDialog(ResourceReader& in, DialogTemplate& dialog) {
     return in.Ok();
 }
 
+// Resource enumeration callbacks that count each language of each name of a type.
+BOOL CALLBACK CountLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD, LONG_PTR count) {
+    ++*reinterpret_cast<unsigned*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountLanguagesOfName(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR count) {
+    return EnumResourceLanguagesW(module, type, name, CountLanguage, count);
+}
+
 class QuorvaneResources : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -291,6 +301,14 @@ TEST_F(QuorvaneResources, ManifestAsksToRunAsInvokerWithoutUiAccess) {
     const std::string manifest(reinterpret_cast<const char*>(bytes), size);
     EXPECT_NE(manifest.find(R"(level="asInvoker")"), std::string::npos) << manifest;
     EXPECT_NE(manifest.find(R"(uiAccess="false")"), std::string::npos) << manifest;
+}
+
+// Ours only: a linker may add a manifest of its own beside it, under another name or language.
+TEST_F(QuorvaneResources, ManifestIsEmbeddedOnce) {
+    unsigned manifests = 0;
+    EnumResourceNamesW(module_, RT_MANIFEST, CountLanguagesOfName,
+                       reinterpret_cast<LONG_PTR>(&manifests));
+    EXPECT_EQ(manifests, 1u);
 }
 
 }  // namespace
