@@ -4,22 +4,25 @@
 #   make dist   the zip for Windows users: dist/Quorvane-VERSION-win64.zip
 #
 # build/native holds the host build (unit tests, benchmarks); build/windows the mingw-w64 build
-# (the .exe files and the Wine tests, run by ctest through scripts/wine-run); build/native-asan
-# the host build again with AddressSanitizer and UndefinedBehaviorSanitizer; build/fuzz the fuzz
-# targets (clang, libFuzzer).
+# (the .exe files and the Wine tests, run by ctest through scripts/wine-run); build/windows-clang
+# the same programs built by clang and lld, without tests: the application tests of build/windows
+# run against its Quorvane.exe; build/native-asan the host build again with AddressSanitizer and
+# UndefinedBehaviorSanitizer; build/fuzz the fuzz targets (clang, libFuzzer). The two Windows
+# trees are the presets linux-mingw-w64 and linux-clang-mingw-w64 of CMakePresets.json.
 
 SHELL := /bin/bash
 JOBS ?= 2
 NATIVE := build/native
 WINDOWS := build/windows
+WINDOWS_CLANG := build/windows-clang
 ASAN := build/native-asan
 FUZZ := build/fuzz
 FUZZ_SECONDS ?= 60
 GENERATOR := -G Ninja
 WINE_STOP := scripts/wine-run --prefix $(WINDOWS)/wineprefix --stop
 
-.PHONY: all deps native native-asan fuzz-targets windows test test-native test-native-asan \
-        test-fuzz test-windows demo bench fuzz dist clean
+.PHONY: all deps native native-asan fuzz-targets windows windows-clang test test-native \
+        test-native-asan test-fuzz test-windows test-windows-clang demo bench fuzz dist clean
 
 all: native windows
 
@@ -38,19 +41,23 @@ fuzz-targets: deps
 	scripts/fuzz --build
 
 windows: deps
-	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || \
-	    cmake -S . -B $(WINDOWS) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
-	cmake --build $(WINDOWS) -j$(JOBS)
+	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || cmake --preset linux-mingw-w64
+	cmake --build --preset linux-mingw-w64 -j$(JOBS)
+
+windows-clang: deps
+	@[[ -f $(WINDOWS_CLANG)/CMakeCache.txt ]] || cmake --preset linux-clang-mingw-w64
+	cmake --build --preset linux-clang-mingw-w64 -j$(JOBS)
 
 # Every tree is tested even when one fails, then one line sums them up.
-test: native native-asan fuzz-targets windows
+test: native native-asan fuzz-targets windows windows-clang
 	@status=0; \
 	$(MAKE) --no-print-directory test-native || status=1; \
 	$(MAKE) --no-print-directory test-native-asan || status=1; \
 	$(MAKE) --no-print-directory test-fuzz || status=1; \
 	$(MAKE) --no-print-directory test-windows || status=1; \
+	$(MAKE) --no-print-directory test-windows-clang || status=1; \
 	scripts/test-summary build/test-native.log build/test-native-asan.log \
-	    build/test-fuzz.log build/test-windows.log; \
+	    build/test-fuzz.log build/test-windows.log build/test-windows-clang.log; \
 	exit $$status
 
 test-native:
@@ -70,14 +77,23 @@ test-fuzz:
 # is ended afterwards, inside the display it was started with.
 test-windows:
 	@set -o pipefail; \
-	xvfb-run -a bash -c 'ctest --test-dir $(WINDOWS) --output-on-failure; status=$$?; \
+	xvfb-run -a bash -c 'ctest --preset linux-mingw-w64; status=$$?; \
 	    $(WINE_STOP); exit $$status' 2>&1 | tee build/test-windows.log
+
+# The application tests again, from build/windows and in its Wine prefix, against the
+# Quorvane.exe that clang built: neither compiler may drift into code the other rejects or
+# miscompiles.
+test-windows-clang:
+	@set -o pipefail; \
+	echo "app_tests against $(WINDOWS_CLANG)/app/Quorvane.exe"; \
+	xvfb-run -a bash -c 'ctest --preset linux-clang-mingw-w64; status=$$?; \
+	    $(WINE_STOP); exit $$status' 2>&1 | tee build/test-windows-clang.log
 
 # Only the programs the demo runs are built, so that a fresh machine gets to it sooner.
 demo: deps
-	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || \
-	    cmake -S . -B $(WINDOWS) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
-	cmake --build $(WINDOWS) -j$(JOBS) --target Quorvane simmodule addon monitor appwindow
+	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || cmake --preset linux-mingw-w64
+	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane simmodule addon monitor \
+	    appwindow
 	@scripts/demo $(WINDOWS)
 
 # The poll cycle's benchmarks, in a Release tree of their own; the ratios follow the table.
@@ -94,11 +110,10 @@ fuzz: deps
 # dist/Quorvane-VERSION-win64.zip: Quorvane.exe as the Windows tree builds and tests it, the
 # user's README, the offsets page and the licence.
 dist: deps
-	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || \
-	    cmake -S . -B $(WINDOWS) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
-	cmake --build $(WINDOWS) -j$(JOBS) --target Quorvane
+	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || cmake --preset linux-mingw-w64
+	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane
 	@scripts/dist $(WINDOWS) dist
 
 clean:
 	-$(WINE_STOP)
-	rm -rf $(NATIVE) $(ASAN) $(FUZZ) $(WINDOWS) build/*.log
+	rm -rf $(NATIVE) $(ASAN) $(FUZZ) $(WINDOWS) $(WINDOWS_CLANG) build/*.log
