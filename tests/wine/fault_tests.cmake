@@ -3,8 +3,8 @@
 # app_tests.cmake, whose programs these start.
 function(quorvane_starts_app target)
     target_compile_definitions(${target} PRIVATE UNICODE
-        QUORVANE_EXE=L"Z:$<TARGET_FILE:Quorvane>"
-        QUORVANE_STATUS_HOOK_DLL=L"Z:$<TARGET_FILE:app_status_hook>")
+        QUORVANE_EXE=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:Quorvane>"
+        QUORVANE_STATUS_HOOK_DLL=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:app_status_hook>")
     add_dependencies(${target} Quorvane app_status_hook simmodule addon)
 endfunction()
 
