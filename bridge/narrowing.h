@@ -36,6 +36,9 @@ constexpr std::uint16_t Low16Bits(std::int32_t value) {
 static_assert(TruncateToInt32(123.9) == 123 && TruncateToInt32(-1.5) == -1);
 static_assert(TruncateToInt32(2147483647.9) == 2147483647);
 static_assert(TruncateToInt32(-2147483648.9) == kInt32Min);
+// The first doubles outside either bound: were a bound moved by one, these would reach the
+// static_cast out of range, and a constant expression may not do that.
+static_assert(TruncateToInt32(-2147483649.0) == kInt32Min);
 static_assert(TruncateToInt32(2147483648.0) == kInt32Min && TruncateToInt32(3.0e9) == kInt32Min);
 static_assert(TruncateToInt32(std::numeric_limits<double>::quiet_NaN()) == kInt32Min);
 static_assert(Low16Bits(70000) == 0x1170 && Low16Bits(-1) == 0xFFFF);
