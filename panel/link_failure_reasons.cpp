@@ -1,16 +1,12 @@
 // Why the link to the simulator module failed, one sentence per result code, in the terms of
 // somebody sitting at the simulator.
 #include "panel/panel.h"
+#include "simlink/link_result_text.h"
 
 namespace {
 
-struct Reason {
-    LinkResult code;
-    const char* sentence;
-};
-
 // clang-format off
-constexpr Reason kReasons[] = {
+constexpr LinkResultText kReasons[] = {
     {LINK_ALREADY_OPEN,       "A link to the module was open already: close Quorvane and start it again."},
     {LINK_NO_SIMULATOR,       "No simulator module was found: start the simulator with its IPC module first, then choose File > Reconnect."},
     {LINK_NO_MESSAGE,         "Windows could not register the module's message: restart Windows if File > Reconnect does not help."},
@@ -39,8 +35,7 @@ constexpr const char* kRefusedForRights =
 
 const char* LinkFailureReason(LinkResult code, DWORD lastSendError) {
     if (code == LINK_SEND_FAILED && lastSendError == ERROR_ACCESS_DENIED) return kRefusedForRights;
-    for (const Reason& reason : kReasons) {
-        if (reason.code == code) return reason.sentence;
-    }
-    return "The link failed in a way Quorvane does not know: choose File > Reconnect.";
+    return TextOfLinkResult(kReasons, code,
+                            "The link failed in a way Quorvane does not know: choose File > "
+                            "Reconnect.");
 }

@@ -1,14 +1,11 @@
 #include "tools/monitor/link_result_names.h"
 
+#include "simlink/link_result_text.h"
+
 namespace {
 
-struct ResultName {
-    LinkResult code;
-    const char* name;
-};
-
 // clang-format off
-constexpr ResultName kResultNames[] = {
+constexpr LinkResultText kResultNames[] = {
     {LINK_OK,                 "LINK_OK"},
     {LINK_ALREADY_OPEN,       "LINK_ALREADY_OPEN"},
     {LINK_NO_SIMULATOR,       "LINK_NO_SIMULATOR: no UIPCMAIN or FS98MAIN window"},
@@ -31,8 +28,5 @@ constexpr ResultName kResultNames[] = {
 }  // namespace
 
 const char* LinkResultName(LinkResult code) {
-    for (const ResultName& entry : kResultNames) {
-        if (entry.code == code) return entry.name;
-    }
-    return "unknown result";
+    return TextOfLinkResult(kResultNames, code, "unknown result");
 }
