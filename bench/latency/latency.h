@@ -22,6 +22,10 @@ bool MeasureTimerPeriod(std::uint32_t seconds);
 // and times each until the module's offset holds the new value.
 bool MeasureChangeLatency(std::uint32_t count);
 
+// For `seconds`, makes the cycle's nine reads on every tick of a 10 ms window timer of its own,
+// nothing else: the floor that Quorvane's CPU is compared with.
+bool RunFloorClient(std::uint32_t seconds);
+
 // ---- Shared by the measures --------------------------------------------------------------------
 
 // Microseconds on the performance counter.

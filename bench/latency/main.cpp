@@ -9,6 +9,7 @@ constexpr char kUsage[] =
     "usage: latency roundtrip COUNT      exchanges of the nine reads, timed one by one\n"
     "       latency period SECONDS       period between the bridge's exchanges\n"
     "       latency change COUNT         state block change to value at the module's offset\n"
+    "       latency floor SECONDS        the nine reads on each tick of a 10 ms timer, no more\n"
     "Needs the stand-in module; period and change need the bridge and the add-on running.\n";
 
 bool ParseCount(const char* text, std::uint32_t& value) {
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
         measured = MeasureTimerPeriod(number);
     } else if (std::strcmp(measure, "change") == 0) {
         measured = MeasureChangeLatency(number);
+    } else if (std::strcmp(measure, "floor") == 0) {
+        measured = RunFloorClient(number);
     } else {
         Report("%s", kUsage);
         return 2;

@@ -2,8 +2,8 @@
 // makes, send them in one message, have the read data back.
 #include <vector>
 
+#include "bench/latency/cycle_reads.h"
 #include "bench/latency/latency.h"
-#include "bridge/encoder_table.h"
 #include "simlink/simlink.h"
 
 bool MeasureRoundTrip(std::uint32_t count) {
@@ -12,17 +12,12 @@ bool MeasureRoundTrip(std::uint32_t count) {
         Report("roundtrip: the link does not open (result %d)\n", result);
         return false;
     }
-    std::int16_t mailbox = 0;
-    std::int32_t counters[kEncoderCount] = {};
+    CycleReads reads{};
     std::vector<double> samples(count);
     unsigned failures = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         const double start = NowMicroseconds();
-        LinkRead(kMailboxOffset, sizeof mailbox, &mailbox, result);
-        for (std::size_t k = 0; k < kEncoderCount; ++k) {
-            LinkRead(kEncoderTable[k].counterOffset, 1, &counters[k], result);
-        }
-        failures += !LinkProcess(result);
+        failures += !ExchangeCycleReads(reads, result);
         samples[i] = NowMicroseconds() - start;
     }
     LinkClose();
