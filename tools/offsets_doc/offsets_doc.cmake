@@ -1,6 +1,6 @@
-# Runs offsets_doc into OUT. Given DOC as well, fails unless OUT and DOC are the same bytes.
-#   cmake -DTOOL=<offsets_doc> -DOUT=<file> [-DDOC=<committed page>] -P offsets_doc.cmake
-execute_process(COMMAND ${TOOL} OUTPUT_FILE ${OUT} RESULT_VARIABLE status)
+# Runs offsets_doc ARGS into OUT. Given DOC as well, fails unless OUT and DOC are the same bytes.
+#   cmake -DTOOL=<offsets_doc> [-DARGS=--csv] -DOUT=<file> [-DDOC=<committed file>] -P offsets_doc.cmake
+execute_process(COMMAND ${TOOL} ${ARGS} OUTPUT_FILE ${OUT} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "offsets_doc failed: ${status}")
 endif()

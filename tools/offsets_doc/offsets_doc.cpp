@@ -1,16 +1,21 @@
-// Prints docs/offsets.md, the reference of the bridge block for cockpit builders, from the very
-// tables the bridge uses, so that the page cannot drift from what the program does.
+// Prints docs/offsets.md, the reference of the bridge block for cockpit builders, or with --csv
+// docs/offsets.csv, the same block as a table, from the very tables the bridge uses, so that
+// neither can drift from what the program does.
 //
 //     offsets_doc > docs/offsets.md
+//     offsets_doc --csv > docs/offsets.csv
 //
 // or, from a native build tree: cmake --build <tree> --target offsets_doc_update
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "bridge/display_table.h"
 #include "bridge/encoder_table.h"
 #include "bridge/flag_table.h"
 #include "bridge/single_value_table.h"
+#include "tools/offsets_doc/encoder_rule_text.h"
+#include "tools/offsets_doc/offsets_csv.h"
 
 namespace {
 
@@ -177,21 +182,6 @@ without a gap.
     std::printf("\n");
 }
 
-// The special rules as the encoder stage applies them, in a client's words.
-const char* EncoderRuleText(EncoderRule rule) {
-    static_assert(kHundredthsSwitchField == 0x1C0 && kSignField == 0x1F4 && kMinusSign == 12);
-    switch (rule) {
-        case EncoderRule::Hundredths:
-            return "while field 0x1C0 is above 9: target = display / 100 + turn / 100, a blank "
-                   "display counting 0";
-        case EncoderRule::SignField:
-            return "display taken as negative while field 0x1F4 holds 12";
-        case EncoderRule::None:
-            break;
-    }
-    return "-";
-}
-
 void PrintEncoders() {
     std::printf(R"(## 0x%04X..0x%04X: encoder counters (8 bits each, client to bridge)
 
@@ -215,7 +205,15 @@ blank, turn × the blank step.
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--csv") == 0) {
+        std::fputs(OffsetsCsv().c_str(), stdout);
+        return 0;
+    }
+    if (argc != 1) {
+        std::fputs("usage: offsets_doc [--csv]\n", stderr);
+        return 2;
+    }
     PrintIntro();
     PrintMap();
     PrintMailbox();
