@@ -37,9 +37,41 @@ TEST_F(MonitorTest, PostsCodesAndTurnsCountersAcrossTheWrap) {
     EXPECT_EQ(turned, 255);
 }
 
-TEST_F(MonitorTest, FailsWithoutAModule) {
-    EXPECT_EQ(RunMonitor(""), 1u);
-    EXPECT_NE(monitor_.Output().find("LINK_NO_SIMULATOR"), std::string::npos);
+// What a user at a cockpit meets first: each outcome has its own exit code and says what to do.
+TEST_F(MonitorTest, ExitCodesTellAMissingModuleFromAMistypedCommandLine) {
+    EXPECT_EQ(RunMonitor(""), 3u);
+    EXPECT_NE(monitor_.Output().find("IPC module is not running"), std::string::npos)
+        << monitor_.Output();
+    EXPECT_EQ(RunMonitor("--watch"), 2u);
+    EXPECT_NE(monitor_.Output().find("--help"), std::string::npos) << monitor_.Output();
+    EXPECT_EQ(RunMonitor("--help"), 0u);
+    EXPECT_NE(monitor_.Output().find("Exit codes"), std::string::npos) << monitor_.Output();
+}
+
+// Readings printed to a pipe one after another: a value is marked in the one reading where it
+// differs from the reading before, and in no other.
+TEST_F(MonitorTest, LiveViewMarksWhatChangedSinceTheReadingBefore) {
+    ASSERT_TRUE(StartModule());
+    const std::uint16_t display1Before = 1234;
+    const std::uint16_t display1After = 4321;
+    WriteOffsets(offsets_, 0x9430, &display1Before, sizeof display1Before);
+    ASSERT_TRUE(monitor_.Start("monitor.exe", "--watch 100"));
+    ASSERT_TRUE(monitor_.WaitForOutput("reading 2 at"));
+    WriteOffsets(offsets_, 0x9430, &display1After, sizeof display1After);
+    ASSERT_TRUE(monitor_.WaitForOutput("4321*"));
+    ASSERT_TRUE(monitor_.WaitForOutput("4321 "));  // the reading after, unmarked
+    monitor_.Stop();
+    EXPECT_EQ(monitor_.ExitCode(), 0u);
+
+    // The header of each reading explains the mark as "*:".
+    const std::string output = monitor_.Output();
+    std::size_t marks = 0;
+    for (std::size_t at = output.find('*'); at != std::string::npos;
+         at = output.find('*', at + 1)) {
+        if (output.compare(at, 2, "*:") != 0) ++marks;
+    }
+    EXPECT_EQ(marks, 1u) << output;
+    EXPECT_NE(output.find("   1:  1234 "), std::string::npos) << output;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "simlink/link_result.h"
 
@@ -15,8 +16,13 @@ using BridgeBlock = std::uint8_t[kBridgeBlockSize];
 // One exchange that reads the whole block. False, with the link's code, when it failed.
 bool ReadBridgeBlock(BridgeBlock& block, LinkResult& result);
 
-// Every field, about thirty lines.
-void PrintBridgeBlock(const BridgeBlock& block);
+// What marks a value that changed since the previous reading.
+constexpr char kChanged = '*';
+
+// Every field, 27 lines of at most 112 columns, each ended by "\n": the mailbox and encoder
+// counters, lamp bytes as bits 7..0, displays, single values. Given the previous reading, each
+// value whose bytes differ from it is followed by kChanged.
+std::string BridgeBlockFrame(const BridgeBlock& block, const BridgeBlock* previous);
 
 // One line of what is not zero: displays as numbers, lamp bytes as bits 7..0, single values;
 // the mailbox while it holds a code, counters that are not 0.

@@ -3,11 +3,13 @@
 // an ordinary exchange of the link. See monitor_options.cpp for its command line.
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 
 #include "simlink/simlink.h"
 #include "tools/console/console.h"
 #include "tools/monitor/bridge_block.h"
 #include "tools/monitor/link_result_names.h"
+#include "tools/monitor/live_screen.h"
 #include "tools/monitor/monitor_options.h"
 
 namespace {
@@ -16,9 +18,15 @@ namespace {
 // reads, so a running bridge does not disturb it and is not disturbed.
 constexpr std::uint32_t kRoundtripOffset = 0x9474;
 
+// The exit codes --help lists.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // an exchange failed, or the module refused the link
+constexpr int kExitUsage = 2;
+constexpr int kExitNoModule = 3;
+
 std::atomic<bool> g_endRequested;
 
-// Runs on the watcher thread when --watch is to end.
+// Runs on the watcher thread when watching is to end.
 void RequestEnd() {
     g_endRequested = true;
 }
@@ -29,6 +37,26 @@ bool Report(const char* step, LinkResult result) {
     return result == LINK_OK;
 }
 
+// Says why the link could not be opened; the exit code for it. A module that is not there is
+// told apart, in words for whoever runs the monitor: it is the usual mistake.
+int OpenFailed(LinkResult result) {
+    if (result == LINK_NO_SIMULATOR) {
+        std::fprintf(stderr,
+                     "monitor: the simulator's IPC module is not running: no window of class "
+                     "UIPCMAIN or FS98MAIN.\nStart the simulator with its IPC module, wait "
+                     "until it has loaded, then run monitor again.\n");
+        return kExitNoModule;
+    }
+    if (result == LINK_MODULE_NOT_RUNNING) {
+        std::fprintf(stderr,
+                     "monitor: the simulator runs, but its IPC module is not running.\nInstall "
+                     "or enable the module, restart the simulator, then run monitor again.\n");
+        return kExitNoModule;
+    }
+    Report("opening the link", result);
+    return kExitFailed;
+}
+
 bool ShowBlock(bool brief) {
     BridgeBlock block{};
     LinkResult result = LINK_OK;
@@ -36,25 +64,48 @@ bool ShowBlock(bool brief) {
     if (brief) {
         PrintBridgeBlockBriefly(block);
     } else {
-        PrintBridgeBlock(block);
+        Say("%s", BridgeBlockFrame(block, nullptr).c_str());
     }
     return true;
 }
 
-// Until the end is requested; a brief reading after the time since the first.
-bool Watch(const MonitorOptions& options) {
-    WatchForEnd(options.seconds, RequestEnd);
+// One line a reading, after the time since the first, until the end is requested.
+bool WatchBriefly(const MonitorOptions& options) {
     const ULONGLONG start = GetTickCount64();
     while (!g_endRequested) {
-        if (options.brief) {
-            const ULONGLONG tenths = (GetTickCount64() - start) / 100;
-            Say("%3llu.%llu s  ", tenths / 10, tenths % 10);
-        }
-        if (!ShowBlock(options.brief)) return false;
-        if (!options.brief) Say("\n");
+        const ULONGLONG tenths = (GetTickCount64() - start) / 100;
+        Say("%3llu.%llu s  ", tenths / 10, tenths % 10);
+        if (!ShowBlock(true)) return false;
         Sleep(options.watchMs);
     }
     return true;
+}
+
+// The live view: each reading drawn with what changed since the one before marked, until the
+// end is requested or a quit key pressed.
+bool WatchLive(const MonitorOptions& options) {
+    LiveScreen screen = OpenLiveScreen();
+    BridgeBlock readings[2] = {};
+    LinkResult result = LINK_OK;
+    const ULONGLONG start = GetTickCount64();
+    bool ok = true;
+    for (unsigned count = 1; ok && !g_endRequested; ++count) {
+        BridgeBlock& block = readings[count % 2];
+        ok = ReadBridgeBlock(block, result);
+        if (!ok) break;
+        const ULONGLONG tenths = (GetTickCount64() - start) / 100;
+        char header[160];
+        std::snprintf(header, sizeof header,
+                      "reading %u at %llu.%llu s, every %u ms; %c: changed since the reading "
+                      "before%s\n",
+                      count, tenths / 10, tenths % 10, options.watchMs, kChanged,
+                      screen.console ? "; q, Esc or Ctrl+C ends" : "");
+        const BridgeBlock* previous = count == 1 ? nullptr : &readings[(count + 1) % 2];
+        DrawFrame(screen, header + BridgeBlockFrame(block, previous));
+        if (WaitUnlessQuitKey(options.watchMs)) break;
+    }
+    CloseLiveScreen(screen);
+    return ok || Report("reading the bridge block", result);
 }
 
 bool PostCommand(std::int32_t code) {
@@ -87,8 +138,8 @@ bool TurnEncoder(std::uint32_t encoder, std::int32_t steps) {
 int RunRoundtrip(std::uint32_t simulator) {
     LinkResult result = LINK_OK;
     Say("opening the link (LinkOpen)\n");
-    LinkOpen(simulator, result);
-    if (!Report("  result", result)) return 1;
+    if (!LinkOpen(simulator, result)) return OpenFailed(result);
+    Report("  result", result);
     Say("  handshake: module version 0x%08X (0x3304), simulator id %u (0x3308)\n",
         g_link.moduleVersion, g_link.simulatorId);
 
@@ -106,21 +157,25 @@ int RunRoundtrip(std::uint32_t simulator) {
 
     LinkClose();
     Say("link closed (LinkClose)\n");
-    return ok ? 0 : 1;
+    return ok ? kExitOk : kExitFailed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     MonitorOptions options;
-    if (!ParseMonitorOptions(argc, argv, options)) return 2;
+    switch (ParseMonitorOptions(argc, argv, options)) {
+        case MonitorCommandLine::Help:
+            return kExitOk;
+        case MonitorCommandLine::NotValid:
+            return kExitUsage;
+        case MonitorCommandLine::Run:
+            break;
+    }
     if (options.roundtrip) return RunRoundtrip(options.simulator);
 
     LinkResult result = LINK_OK;
-    if (!LinkOpen(options.simulator, result)) {
-        Report("opening the link", result);
-        return 1;
-    }
+    if (!LinkOpen(options.simulator, result)) return OpenFailed(result);
     Say("link open: module version 0x%08X, simulator id %u\n", g_link.moduleVersion,
         g_link.simulatorId);
     bool ok = true;
@@ -129,8 +184,9 @@ int main(int argc, char** argv) {
     if (options.watchMs == 0) {
         ok = ShowBlock(options.brief) && ok;
     } else {
-        ok = Watch(options) && ok;
+        WatchForEnd(options.seconds, RequestEnd);
+        ok = (options.brief ? WatchBriefly(options) : WatchLive(options)) && ok;
     }
     LinkClose();
-    return ok ? 0 : 1;
+    return ok ? kExitOk : kExitFailed;
 }

@@ -3,6 +3,9 @@
 
 #include <cstdint>
 
+// Between two readings of the live view, unless --watch says otherwise.
+constexpr std::uint32_t kLiveViewMs = 250;
+
 struct MonitorOptions {
     bool roundtrip;           // show one write and read-back, step by step, and end
     bool post;                // post `code` to the mailbox first
@@ -11,11 +14,17 @@ struct MonitorOptions {
     std::uint32_t encoder;    // 0..7
     std::int32_t steps;       // any; the counter wraps modulo 256
     std::uint32_t watchMs;    // show the block every watchMs ms; 0: once
-    std::uint32_t seconds;    // with --watch: end after this long; 0: until ended
+    std::uint32_t seconds;    // while watching: end after this long; 0: until ended
     bool brief;               // one line a reading, only what is not zero
     std::uint32_t simulator;  // required simulator for the open; 0: any
 };
 
-// Defaults, then the arguments. False, with the usage printed, on anything not understood or on
-// --help.
-bool ParseMonitorOptions(int argc, char** argv, MonitorOptions& options);
+enum class MonitorCommandLine {
+    Run,       // options filled in
+    Help,      // --help: the manual was printed
+    NotValid,  // what was wrong was printed
+};
+
+// Defaults, then the arguments. Without --post, --turn or --once the block is watched, every
+// kLiveViewMs unless --watch gives another interval.
+MonitorCommandLine ParseMonitorOptions(int argc, char** argv, MonitorOptions& options);
