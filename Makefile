@@ -107,11 +107,11 @@ bench: deps
 fuzz: deps
 	scripts/fuzz $(FUZZ_SECONDS)
 
-# dist/Quorvane-VERSION-win64.zip: Quorvane.exe as the Windows tree builds and tests it, the
-# user's README, the offsets page and the licence.
+# dist/Quorvane-VERSION-win64.zip: Quorvane.exe and monitor.exe as the Windows tree builds and
+# tests them, the user's README, the offsets page and table, and the licence.
 dist: deps
 	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || cmake --preset linux-mingw-w64
-	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane
+	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane monitor
 	@scripts/dist $(WINDOWS) dist
 
 clean:
