@@ -1,6 +1,8 @@
 // The monitor as a person uses it, against the stand-in module: what it posts and turns must
 // land in the module's space, counters wrapping as the bridge expects them to.
 #include <cstdint>
+#include <iterator>
+#include <string>
 
 #include "tests/wine/stand_in_fixture.h"
 
@@ -44,22 +46,48 @@ TEST_F(MonitorTest, ExitCodesTellAMissingModuleFromAMistypedCommandLine) {
         << monitor_.Output();
     EXPECT_EQ(RunMonitor("--watch"), 2u);
     EXPECT_NE(monitor_.Output().find("--help"), std::string::npos) << monitor_.Output();
+    EXPECT_EQ(RunMonitor("--once --watch 100"), 2u);
     EXPECT_EQ(RunMonitor("--help"), 0u);
     EXPECT_NE(monitor_.Output().find("Exit codes"), std::string::npos) << monitor_.Output();
+
+    // The simulator's own window, without the module's marker behind it.
+    ASSERT_TRUE(StartModule("--class FS98MAIN --version 0 --marker 0"));
+    EXPECT_EQ(RunMonitor("--once"), 3u);
+    EXPECT_NE(monitor_.Output().find("IPC module is not running"), std::string::npos)
+        << monitor_.Output();
 }
 
 // Readings printed to a pipe one after another: a value is marked in the one reading where it
-// differs from the reading before, and in no other.
+// differs from the reading before, and in no other. Each change touches only the high byte of a
+// 16-bit value, or one bit of a lamp byte.
 TEST_F(MonitorTest, LiveViewMarksWhatChangedSinceTheReadingBefore) {
     ASSERT_TRUE(StartModule());
-    const std::uint16_t display1Before = 1234;
-    const std::uint16_t display1After = 4321;
-    WriteOffsets(offsets_, 0x9430, &display1Before, sizeof display1Before);
+    struct Change {
+        std::uint32_t offset;
+        std::uint16_t before, after;
+        std::size_t size;
+        const char* shownAfter;  // with the mark's column, a space until the change is marked
+    };
+    const Change changes[] = {
+        {0x9430, 1234, 1490, 2, "   1:  1490 "},    // display 1
+        {0x9402, 0x01, 0x03, 1, "9402 00000011 "},  // lamp byte
+        {0x9480, 1, 257, 2, "9480:   257 "},        // single value
+    };
+    for (const Change& change : changes) {
+        WriteOffsets(offsets_, change.offset, &change.before, change.size);
+    }
     ASSERT_TRUE(monitor_.Start("monitor.exe", "--watch 100"));
     ASSERT_TRUE(monitor_.WaitForOutput("reading 2 at"));
-    WriteOffsets(offsets_, 0x9430, &display1After, sizeof display1After);
-    ASSERT_TRUE(monitor_.WaitForOutput("4321*"));
-    ASSERT_TRUE(monitor_.WaitForOutput("4321 "));  // the reading after, unmarked
+    EXPECT_NE(monitor_.Output().find("   1:  1234 "), std::string::npos) << monitor_.Output();
+    for (const Change& change : changes) {
+        WriteOffsets(offsets_, change.offset, &change.after, change.size);
+    }
+    for (const Change& change : changes) {
+        std::string marked = change.shownAfter;
+        marked.back() = '*';
+        EXPECT_TRUE(monitor_.WaitForOutput(marked)) << marked;
+        EXPECT_TRUE(monitor_.WaitForOutput(change.shownAfter)) << "unmarked later";
+    }
     monitor_.Stop();
     EXPECT_EQ(monitor_.ExitCode(), 0u);
 
@@ -70,8 +98,7 @@ TEST_F(MonitorTest, LiveViewMarksWhatChangedSinceTheReadingBefore) {
          at = output.find('*', at + 1)) {
         if (output.compare(at, 2, "*:") != 0) ++marks;
     }
-    EXPECT_EQ(marks, 1u) << output;
-    EXPECT_NE(output.find("   1:  1234 "), std::string::npos) << output;
+    EXPECT_EQ(marks, std::size(changes)) << output;
 }
 
 }  // namespace
