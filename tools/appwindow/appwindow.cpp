@@ -1,6 +1,7 @@
 // appwindow: finds Quorvane's main window and does to it what a person would with the mouse:
-// waits for its status, restores it from the minimised state it puts itself in, opens its About
-// box, ends it. make demo takes its pictures of the running program this way. See kUsage.
+// waits for its status, reads its panel, restores it from the minimised state it puts itself
+// in, chooses File > Reconnect, opens its About box, ends it. make demo takes its pictures of
+// the running program this way. See kUsage.
 #include <cstring>
 
 #include "app/resource_ids.h"
@@ -16,6 +17,9 @@ constexpr char kUsage[] =
     "  --wait-start        wait up to 30 s for the start to end (the status bar showing other\n"
     "                      than LOADING); print the status; fail unless it is Status: OK\n"
     "  --status            print the status bar's text\n"
+    "  --panel             print the panel's three lines (controls 201..203), one per line\n"
+    "  --reconnect         File > Reconnect (command 106); returns once Quorvane has carried\n"
+    "                      it out, so a --status or --wait-start after it sees the outcome\n"
     "  --restore           restore the window and bring it to the front; print its frame as\n"
     "                      WIDTHxHEIGHT+LEFT+TOP, the geometry that ImageMagick's -crop takes\n"
     "  --about             open the About box (command 104); print its frame likewise\n"
@@ -25,6 +29,7 @@ constexpr char kUsage[] =
 constexpr DWORD kWaitMs = 30000;
 constexpr DWORD kPollMs = 50;
 constexpr DWORD kAnswerMs = 5000;  // Quorvane's thread sleeps 2 s while it says LOADING
+constexpr int kPanelLineIds[] = {IDC_PANEL_MODULE, IDC_PANEL_ADDON, IDC_PANEL_BRIDGE};
 constexpr char kMainClass[] = "QUORVANE";
 constexpr char kAboutTitle[] = "About Quorvane";
 constexpr char kLoading[] = "Status: LOADING";
@@ -51,14 +56,19 @@ HWND AboutBox(HWND main) {
     return about != nullptr && GetWindow(about, GW_OWNER) == main ? about : nullptr;
 }
 
-// A status bar answers WM_GETTEXT with the text of its part 0; the message crosses processes.
-bool ReadStatus(HWND main, char (&text)[64]) {
+// WM_GETTEXT crosses processes: the system copies the text back. A status bar answers with the
+// text of its part 0.
+template <std::size_t size>
+bool ReadText(HWND control, char (&text)[size]) {
     text[0] = '\0';
-    HWND bar = FindWindowExA(main, nullptr, "msctls_statusbar32", nullptr);
     DWORD_PTR length = 0;
-    return bar != nullptr &&
-           SendMessageTimeoutA(bar, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+    return control != nullptr &&
+           SendMessageTimeoutA(control, WM_GETTEXT, size, reinterpret_cast<LPARAM>(text),
                                SMTO_BLOCK, kAnswerMs, &length) != 0;
+}
+
+bool ReadStatus(HWND main, char (&text)[64]) {
+    return ReadText(FindWindowExA(main, nullptr, "msctls_statusbar32", nullptr), text);
 }
 
 void PrintFrame(const char* what, HWND window) {
@@ -91,6 +101,23 @@ bool PrintStatus(HWND main) {
     return true;
 }
 
+bool PrintPanel(HWND main) {
+    for (const int id : kPanelLineIds) {
+        char line[256];
+        if (!ReadText(GetDlgItem(main, id), line)) return false;
+        Say("%s\n", line);
+    }
+    return true;
+}
+
+// Sent, not posted, so that it returns after the handler: a reconnect that reaches both sides
+// holds the thread through LOADING, and one to a module that does not answer through its sends.
+bool ChooseReconnect(HWND main) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(main, WM_COMMAND, IDM_RECONNECT, 0, SMTO_BLOCK, kWaitMs, &result) !=
+           0;
+}
+
 // Restored, raised and painted at once, so that a picture taken next shows it whole.
 bool Restore(HWND main) {
     ShowWindow(main, SW_RESTORE);
@@ -120,7 +147,8 @@ bool Exit(HWND main) {
 int main(int argc, char** argv) {
     bool understood = argc > 1;
     for (int i = 1; i < argc && understood; ++i) {
-        understood = IsOption(argv[i], "--status") || IsOption(argv[i], "--restore") ||
+        understood = IsOption(argv[i], "--status") || IsOption(argv[i], "--panel") ||
+                     IsOption(argv[i], "--reconnect") || IsOption(argv[i], "--restore") ||
                      IsOption(argv[i], "--about") || IsOption(argv[i], "--exit") ||
                      IsOption(argv[i], "--wait-start");
     }
@@ -140,6 +168,10 @@ int main(int argc, char** argv) {
             ok = AwaitStart(main);
         } else if (IsOption(action, "--status")) {
             ok = PrintStatus(main);
+        } else if (IsOption(action, "--panel")) {
+            ok = PrintPanel(main);
+        } else if (IsOption(action, "--reconnect")) {
+            ok = ChooseReconnect(main);
         } else if (IsOption(action, "--restore")) {
             ok = Restore(main);
         } else if (IsOption(action, "--about")) {
