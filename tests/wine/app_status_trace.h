@@ -7,7 +7,7 @@
 #include <cstdint>
 
 constexpr wchar_t kStatusTraceMappingName[] = L"QuorvaneTestStatusTrace";
-constexpr std::size_t kStatusTraceCapacity = 16;
+constexpr std::size_t kStatusTraceCapacity = 64;
 constexpr std::size_t kStatusTextLength = 32;
 
 struct StatusTraceEntry {

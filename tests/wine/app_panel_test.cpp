@@ -1,0 +1,200 @@
+// Quorvane.exe's panel, read with WM_GETTEXT as any program reads it, and File > Reconnect
+// chosen from outside as a person chooses it. Each test walks through several states in one
+// Quorvane process, since every start of it or of a stand-in costs about a second under Wine.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+#include "app/resource_ids.h"
+#include "tests/wine/app_process.h"
+#include "tests/wine/stand_in_fixture.h"
+#include "tools/addon/addon_blocks.h"
+
+namespace {
+
+constexpr DWORD kStartTimeoutMs = 15000;  // LOADING's two seconds, a handshake and a margin
+constexpr DWORD kPanelTimeoutMs = 3000;   // the lines follow a few times a second
+constexpr std::uint32_t kReconnects = 20;
+constexpr std::uint32_t kFirstExport = 0x9402;  // the bridge block after the mailbox,
+constexpr std::size_t kExportSize = 0xEE;       // up to the encoder counters
+
+class QuorvanePanel : public StandInTest {
+  protected:
+    std::wstring Line(int id) const {
+        wchar_t text[256] = L"";
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(GetDlgItem(quorvane_.window(), id), WM_GETTEXT, 256,
+                            reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, &length);
+        return text;
+    }
+
+    // Whether the three lines come to begin with these words.
+    ::testing::AssertionResult PanelShows(const wchar_t* module, const wchar_t* addon,
+                                          const wchar_t* bridge) const {
+        const int ids[] = {IDC_PANEL_MODULE, IDC_PANEL_ADDON, IDC_PANEL_BRIDGE};
+        const wchar_t* starts[] = {module, addon, bridge};
+        std::wstring lines[3];
+        const bool shown = WaitUntil(
+            [&] {
+                bool all = true;
+                for (int i = 0; i < 3; ++i) {
+                    lines[i] = Line(ids[i]);
+                    all = all && lines[i].rfind(starts[i], 0) == 0;
+                }
+                return all;
+            },
+            kPanelTimeoutMs);
+        if (shown) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the panel shows:\n"
+                                             << Narrow(lines[0]) << "\n"
+                                             << Narrow(lines[1]) << "\n"
+                                             << Narrow(lines[2]);
+    }
+
+    // The first number on the bridge's line: the cycles run.
+    std::uint64_t CyclesShown() const {
+        const std::wstring line = Line(IDC_PANEL_BRIDGE);
+        const std::size_t digit = line.find_first_of(L"0123456789");
+        return digit == std::wstring::npos ? 0 : std::wcstoull(line.c_str() + digit, nullptr, 10);
+    }
+
+    bool CyclesRise() const {
+        const std::uint64_t start = CyclesShown();
+        return WaitUntil([&] { return CyclesShown() > start; }, kPanelTimeoutMs);
+    }
+
+    // File > Reconnect; sent, so that it returns once Quorvane has carried it out.
+    void ChooseReconnect() const {
+        DWORD_PTR result = 0;
+        ASSERT_NE(SendMessageTimeoutW(quorvane_.window(), WM_COMMAND, IDM_RECONNECT, 0, SMTO_BLOCK,
+                                      30000, &result),
+                  0);
+    }
+
+    // Whether the request buffer of Quorvane's `open`th link still has its atom or mapping.
+    bool BufferNameHeld(std::uint32_t open) const {
+        char name[64];
+        std::snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", quorvane_.processId(), open);
+        const HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+        if (mapping != nullptr) CloseHandle(mapping);
+        return GlobalFindAtomA(name) != 0 || mapping != nullptr;
+    }
+
+    std::vector<std::uint8_t> Exported() const {
+        std::vector<std::uint8_t> bytes(kExportSize);
+        ReadOffsets(offsets_, kFirstExport, bytes.data(), bytes.size());
+        return bytes;
+    }
+
+    bool ExchangesArrive(std::uint32_t count) const {
+        const std::uint32_t start = ExchangeCount(offsets_);
+        return WaitUntil([&] { return ExchangeCount(offsets_) >= start + count; }, 5000);
+    }
+
+    // Every 32-bit field 1: digits, lamps and integers that show, doubles that are not zero.
+    static void FillState(HANDLE stateBlock) {
+        auto* state = static_cast<std::uint8_t*>(
+            MapViewOfFile(stateBlock, FILE_MAP_WRITE, 0, 0, kStateBlockSize));
+        ASSERT_NE(state, nullptr);
+        const std::int32_t one = 1;
+        for (std::size_t at = 0; at < kStateBlockSize; at += sizeof one) {
+            std::memcpy(state + at, &one, sizeof one);
+        }
+        UnmapViewOfFile(state);
+    }
+
+    static std::string Narrow(const std::wstring& text) { return {text.begin(), text.end()}; }
+
+    QuorvaneProcess quorvane_;
+};
+
+// No module, then a module without add-on, then an add-on without its command block: each
+// reconnect gives back the link it opened for nothing, and one while running does nothing.
+TEST_F(QuorvanePanel, SaysWhatIsMissingUntilAReconnectFindsBothSides) {
+    ASSERT_TRUE(quorvane_.Start());
+    ASSERT_TRUE(quorvane_.WaitForWindow());
+    EXPECT_TRUE(PanelShows(L"Simulator module: not connected", L"Add-on: not looked for",
+                           L"Bridge: not started"));
+
+    ASSERT_TRUE(StartModule());
+    ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
+    EXPECT_EQ(quorvane_.StatusText(), L"Status: NOT OK");
+    EXPECT_TRUE(
+        PanelShows(L"Simulator module: connected", L"Add-on: not found", L"Bridge: not started"));
+    for (std::uint32_t i = 0; i < kReconnects; ++i) ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
+    for (std::uint32_t open = 1; open <= kReconnects; ++open) {
+        EXPECT_FALSE(BufferNameHeld(open)) << "link " << open;
+    }
+    const std::uint32_t lastOpen = kReconnects + 1;
+    EXPECT_TRUE(BufferNameHeld(lastOpen));
+
+    const HANDLE stateOnly = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                kStateBlockSize, kStateMappingName);
+    ASSERT_NE(stateOnly, nullptr);
+    const std::size_t traced = quorvane_.Trace().size();
+    ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
+    ASSERT_TRUE(quorvane_.WaitForTraceLength(traced + 2, kStartTimeoutMs));
+    EXPECT_EQ(quorvane_.Trace()[traced].text, L"Status: LOADING");
+    EXPECT_EQ(quorvane_.Trace()[traced + 1].text, L"Status: OK");
+    EXPECT_FALSE(BufferNameHeld(lastOpen));
+    EXPECT_TRUE(PanelShows(L"Simulator module: connected",
+                           L"Add-on: connected without its command block", L"Bridge: running"));
+    EXPECT_TRUE(CyclesRise());
+
+    // While running: no LOADING, no second link, the cycles go on.
+    ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
+    EXPECT_FALSE(BufferNameHeld(lastOpen + 2)) << "a second link";
+    EXPECT_TRUE(BufferNameHeld(lastOpen + 1));
+    EXPECT_TRUE(CyclesRise());
+    EXPECT_EQ(quorvane_.Trace().size(), traced + 2);
+    EXPECT_EQ(quorvane_.StatusText(), L"Status: OK");
+    CloseHandle(stateOnly);
+}
+
+// The add-on started after Quorvane, then the module ended and started afresh: each time File >
+// Reconnect brings "Status: OK", and the new module gets every value of the add-on's state, not
+// only what changed since the old one got it.
+TEST_F(QuorvanePanel, ReconnectsToALateAddonAndToAModuleStartedAgain) {
+    ASSERT_TRUE(StartModule());
+    ASSERT_TRUE(quorvane_.Start());
+    ASSERT_TRUE(quorvane_.WaitForWindow());
+    EXPECT_TRUE(
+        PanelShows(L"Simulator module: connected", L"Add-on: not found", L"Bridge: not started"));
+    ASSERT_TRUE(StartAddon("--script"));
+    ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
+    EXPECT_EQ(quorvane_.StatusText(), L"Status: OK");
+    EXPECT_TRUE(
+        PanelShows(L"Simulator module: connected", L"Add-on: connected.", L"Bridge: running"));
+
+    // The add-on's state held still, with a value in every field: this process keeps the
+    // blocks and fills the state once the add-on has ended.
+    const HANDLE blocks[] = {OpenFileMappingW(FILE_MAP_WRITE, FALSE, kStateMappingName),
+                             OpenFileMappingW(FILE_MAP_READ, FALSE, kCommandMappingName)};
+    ASSERT_NE(blocks[0], nullptr);
+    addon_.Stop();
+    ASSERT_NO_FATAL_FAILURE(FillState(blocks[0]));
+    ASSERT_TRUE(ExchangesArrive(20));
+    const std::vector<std::uint8_t> exported = Exported();
+    EXPECT_GT(std::count_if(exported.begin(), exported.end(), [](auto byte) { return byte != 0; }),
+              40)
+        << "too few values to tell a full export from a partial one";
+
+    CloseOffsetsView(offsets_);  // else the old module's space would outlive it
+    module_.Stop();
+    EXPECT_TRUE(WaitUntil([&] { return quorvane_.StatusText() == L"Status: NOT OK"; }, 5000));
+    EXPECT_TRUE(PanelShows(L"Simulator module: lost", L"Add-on: connected", L"Bridge: stopped"));
+
+    ASSERT_TRUE(StartModule());
+    ASSERT_EQ(Exported(), std::vector<std::uint8_t>(kExportSize)) << "a fresh module";
+    ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
+    EXPECT_EQ(quorvane_.StatusText(), L"Status: OK");
+    ASSERT_TRUE(ExchangesArrive(5));
+    EXPECT_EQ(Exported(), exported);
+    for (const HANDLE block : blocks) CloseHandle(block);
+}
+
+}  // namespace
