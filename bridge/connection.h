@@ -4,8 +4,10 @@
 
 #include "simlink/link_result.h"
 
-// The simulator link first, and only once it is open, the add-on's views. Gives the program
-// status: LINK_OK, the link's code, or STATUS_SDK_UNAVAILABLE.
+// The simulator link first, and only once it is open, the add-on's views; with both, one read of
+// the module's block gives the bridge its start values. Gives the program status: LINK_OK, the
+// link's code (from opening it, or from that read, which leaves both sides open), or
+// STATUS_SDK_UNAVAILABLE.
 LinkResult ConnectBothSides();
 
 // Releases everything both sides hold (the link with its atom and mapping, both add-on views)

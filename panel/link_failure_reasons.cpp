@@ -33,8 +33,12 @@ constexpr const char* kRefusedForRights =
 
 }  // namespace
 
+// Sends that all failed with a last error are told apart by that error: a refusal of rights,
+// or a window that took the message and did not answer within the timeout, which is what
+// SendMessageTimeout reports for a simulator that hangs: frozen, not closed.
 const char* LinkFailureReason(LinkResult code, DWORD lastSendError) {
     if (code == LINK_SEND_FAILED && lastSendError == ERROR_ACCESS_DENIED) return kRefusedForRights;
+    if (code == LINK_SEND_FAILED && lastSendError == ERROR_TIMEOUT) code = LINK_TIMEOUT;
     return TextOfLinkResult(kReasons, code,
                             "The link failed in a way Quorvane does not know: choose File > "
                             "Reconnect.");

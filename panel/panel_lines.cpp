@@ -9,13 +9,26 @@
 
 namespace {
 
-// The link's code, if connecting stopped there; 0 once the link was open (also when the
+// The link's code, if connecting failed on the link's side; 0 when it did not (also when the
 // add-on was then not found).
-LinkResult LinkOutcome(const PanelFacts& facts) {
+LinkResult ConnectFailure(const PanelFacts& facts) {
     if (facts.phase == BridgePhase::NotStarted && facts.status != STATUS_SDK_UNAVAILABLE) {
         return facts.status;
     }
     return LINK_OK;
+}
+
+// The link's code, if connecting stopped at opening the link, before the add-on was looked for.
+// A failed read of the block after both sides opened leaves the add-on's views mapped.
+LinkResult LinkOutcome(const PanelFacts& facts) {
+    return SdkStateView() == nullptr ? ConnectFailure(facts) : LINK_OK;
+}
+
+// The link's code, if the module was reached and then failed: in a cycle, or in the read of the
+// block that follows connecting.
+LinkResult LostOutcome(const PanelFacts& facts) {
+    if (facts.phase == BridgePhase::Stopped) return facts.status;
+    return SdkStateView() != nullptr ? ConnectFailure(facts) : LINK_OK;
 }
 
 const char* LastFailureReason(LinkResult code) {
@@ -26,9 +39,8 @@ void ComposeModuleLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) 
     if (const LinkResult failed = LinkOutcome(facts); failed != LINK_OK) {
         std::snprintf(line, sizeof line, "Simulator module: not connected. %s",
                       LastFailureReason(failed));
-    } else if (facts.phase == BridgePhase::Stopped) {
-        std::snprintf(line, sizeof line, "Simulator module: lost. %s",
-                      LastFailureReason(facts.status));
+    } else if (const LinkResult lost = LostOutcome(facts); lost != LINK_OK) {
+        std::snprintf(line, sizeof line, "Simulator module: lost. %s", LastFailureReason(lost));
     } else {
         std::snprintf(line, sizeof line,
                       "Simulator module: connected, module version 0x%08" PRIX32

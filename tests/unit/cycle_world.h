@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "bridge/bridge.h"
+#include "bridge/connection.h"
 #include "sdk/sdk.h"
 #include "simlink/simlink.h"
 #include "tests/fake_win32/fake_win32.h"
@@ -42,8 +43,18 @@ inline void SetCounter(std::size_t k, std::uint8_t value) {
     fake::ModuleSpace().bytes[kFirstCounter + k] = value;
 }
 
+// The module answers the handshake, then leaves the exchange after it unanswered: its nine sends
+// time out with `lastError`.
+inline void HangAfterHandshake(DWORD lastError) {
+    fake::SetAfterExchangeHook(
+        [lastError](std::span<std::uint8_t>) { fake::TimeOutNextSends(9, lastError); });
+}
+
 // The add-on's state block as the add-on writes it.
 inline void SetStateInt32(std::uint32_t offset, std::int32_t value) {
+    std::memcpy(fake::BlockBytes(kStateBlock).data() + offset, &value, sizeof value);
+}
+inline void SetStateDouble(std::uint32_t offset, double value) {
     std::memcpy(fake::BlockBytes(kStateBlock).data() + offset, &value, sizeof value);
 }
 
@@ -63,16 +74,16 @@ inline void ClearCommand(std::int32_t code = -7, double parameter = -7.0) {
     std::memcpy(fake::BlockBytes(kCommandBlock).data() + 8, &parameter, sizeof parameter);
 }
 
-// A running bridge as the shell leaves it after start-up; the mailbox on the module's side
-// is empty so that a cycle forwards nothing unless a test posts a code.
-inline void Open(bool publishCommandBlock = true) {
+// A running bridge as the shell leaves it after start-up, connected the way the shell connects;
+// the mailbox on the module's side is empty so that a cycle forwards nothing unless a test posts
+// a code (or asks for a fresh module's 0). The rest of the block is all zeros.
+inline void Open(bool publishCommandBlock = true, std::int16_t mailbox = -1) {
     ResetAll();
     fake::CreateBlockAsOtherProcess(kStateBlock, kStateViewSize);
     if (publishCommandBlock) fake::CreateBlockAsOtherProcess(kCommandBlock, kCommandViewSize);
     fake::StartModule();
-    PostCode(-1);
-    ASSERT_TRUE(LinkOpen(0, g_bridge.linkResult));
-    ASSERT_EQ(SdkOpen(), LINK_OK);
+    PostCode(mailbox);
+    ASSERT_EQ(ConnectBothSides(), LINK_OK);
 }
 
 }  // namespace cycle_world

@@ -54,6 +54,24 @@ TEST(LinkFailureReasonTest, EachFailureHasItsOwnSentenceSayingWhatToDo) {
               LinkFailureReason(LINK_TIMEOUT, 0));
 }
 
+// Sends that all failed: the system's last error chooses the sentence. A window that took the
+// message and did not answer in time (1460) is a frozen simulator, not a closed one.
+TEST(LinkFailureReasonTest, TheLastSendErrorChoosesTheSentence) {
+    const struct {
+        DWORD lastSendError;
+        const char* says;
+    } cases[] = {
+        {0, "could not deliver"},
+        {ERROR_ACCESS_DENIED, "runs as administrator"},
+        {1400, "could not deliver"},  // no such window: the module has gone
+        {ERROR_TIMEOUT, "check that the simulator is not frozen"},
+    };
+    for (const auto& c : cases) {
+        const std::string sentence = LinkFailureReason(LINK_SEND_FAILED, c.lastSendError);
+        EXPECT_NE(sentence.find(c.says), std::string::npos) << c.lastSendError << ": " << sentence;
+    }
+}
+
 struct Panel {
     std::string module, addon, bridge;
 };
@@ -87,6 +105,14 @@ TEST_F(PanelTest, SaysWhichSideWasNotReachedAndWhy) {
     panel = Compose(BridgePhase::NotStarted, ConnectBothSides());
     EXPECT_PRED2(BeginsWith, panel.addon, "Add-on: connected without its command block");
     EXPECT_EQ(panel.bridge, "Bridge: not started yet; it starts in 2 seconds.");
+
+    // Both sides opened, then the module did not answer the read of its block.
+    DisconnectBothSides();
+    cycle_world::HangAfterHandshake(ERROR_TIMEOUT);
+    panel = Compose(BridgePhase::NotStarted, ConnectBothSides());
+    EXPECT_PRED2(BeginsWith, panel.module, "Simulator module: lost. The module did not answer");
+    EXPECT_PRED2(BeginsWith, panel.addon, "Add-on: connected without its command block");
+    EXPECT_PRED2(BeginsWith, panel.bridge, "Bridge: not started, since");
 }
 
 TEST_F(PanelTest, CountsWhileRunningAndSaysWhenTheModuleWasLost) {

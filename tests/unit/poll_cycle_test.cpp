@@ -61,10 +61,11 @@ TEST_F(PollCycleTest, FailedExchangeIsTheCyclesResultWhileLaterStepsRun) {
     EXPECT_EQ(RunCycle(), LINK_SEND_FAILED);
 }
 
-// On the very first cycle the mailbox still holds its start value 0, which is a command. Its
-// exchange may get through after the first one was lost, but the exports went with that one:
-// the cycle fails with the first exchange's code.
+// A fresh module's mailbox reads 0, which is a command, and connecting takes it as posted. Its
+// exchange may get through after the cycle's first one was lost, but the exports went with that
+// one: the cycle fails with the first exchange's code.
 TEST_F(PollCycleTest, FailedFirstExchangeIsTheResultThoughTheMailboxsGetsThrough) {
+    ASSERT_NO_FATAL_FAILURE(cycle_world::Open(/*publishCommandBlock=*/true, /*mailbox=*/0));
     cycle_world::SetStateInt32(0x09C, 7);  // display 1 reads 7: a write in the lost exchange
     fake::TimeOutNextSends(9, 0);
     const unsigned before = fake::ExchangesHandled();
@@ -76,10 +77,12 @@ TEST_F(PollCycleTest, FailedFirstExchangeIsTheResultThoughTheMailboxsGetsThrough
     EXPECT_EQ(cycle_world::ModuleMailbox(), -1);
     EXPECT_EQ(fake::ModuleSpace().bytes[0x9430], 0);
 
-    // Both exchanges fail: the second one's code is returned.
-    cycle_world::Open();
-    fake::TimeOutNextSends(18, ERROR_TIMEOUT);
+    // Both exchanges fail, each its own way: still the first one's code, not the second's.
+    ASSERT_NO_FATAL_FAILURE(cycle_world::Open(/*publishCommandBlock=*/true, /*mailbox=*/0));
+    fake::FailNext(fake::Call::SendMessageTimeoutA, 9, ERROR_ACCESS_DENIED);  // refused
+    fake::TimeOutNextSends(9, 0);  // then the mailbox's sends go unanswered
     EXPECT_EQ(RunCycle(), LINK_SEND_FAILED);
+    EXPECT_EQ(g_link.lastSendError, 0u) << "the mailbox's exchange failed after the first";
     EXPECT_EQ(g_bridge.mailbox, -1);
 }
 

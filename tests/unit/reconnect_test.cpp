@@ -2,6 +2,8 @@
 // no buffer name used twice, and the bridge as fresh as in a new process.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "bridge/bridge.h"
 #include "bridge/connection.h"
 #include "tests/unit/cycle_world.h"
@@ -11,6 +13,22 @@ namespace {
 using cycle_world::kStateBlock;
 
 constexpr std::uint32_t kDisplay1 = 0x9430;
+constexpr std::uint32_t kFirstExported = 0x9402;
+constexpr std::uint32_t kFirstCounter = 0x94F0;
+
+// 0x9402..0x94EF less the flagless byte and the two gaps: the bytes the exports own.
+bool Exported(std::uint32_t offset) {
+    return offset != 0x9408 && !(offset >= 0x9427 && offset <= 0x942F) &&
+           !(offset >= 0x9472 && offset <= 0x947F);
+}
+
+using Block = std::array<std::uint8_t, kFirstCounter - kFirstExported>;
+
+Block ExportedBytes() {
+    Block bytes;
+    std::memcpy(bytes.data(), fake::ModuleSpace().bytes + kFirstExported, bytes.size());
+    return bytes;
+}
 
 class ReconnectTest : public ::testing::Test {
   protected:
@@ -70,6 +88,70 @@ TEST_F(ReconnectTest, AfterAReconnectEverythingIsExportedAgainAndCountsStartOver
     EXPECT_EQ(cycle_world::CommandCode(), 0);
     EXPECT_EQ(g_bridge.cyclesRun, 1u);
     EXPECT_EQ(g_bridge.commandsForwarded, 1u);
+}
+
+// The module keeps its block while Quorvane is away: bytes of an earlier run and counters that
+// clients turned meanwhile. A reconnect once took every counter as a turn from 0 (the add-on got
+// "command 1239 with 2350" and seven more nobody gave) and left the old bytes where the add-on's
+// values are 0. Now the first cycle forwards only the code posted meanwhile, writes exactly the
+// values the block does not show, and leaves the block as a fresh module would show the state.
+TEST_F(ReconnectTest, AStaleBlockGivesNoTurnNobodyMadeAndKeepsNoStaleValue) {
+    cycle_world::SetStateInt32(0x09C, 10);     // display 1 blank: 0xFFFF
+    cycle_world::SetStateInt32(0x1B0, 4);      // display 3 reads 4
+    cycle_world::SetStateInt32(0x024, 1);      // bit 1 of 0x9402
+    cycle_world::SetStateInt32(0x020, -1);     // single value 0x9484: 0xFF
+    cycle_world::SetStateDouble(0x010, -2.0);  // single value 0x9482: 0xFFFE
+    cycle_world::SetStateDouble(0x008, 250.5);
+    ASSERT_EQ(RunCycle(), LINK_OK);
+    const Block fresh = ExportedBytes();  // the state as a fresh module shows it
+
+    for (std::uint32_t at = kFirstExported; at < kFirstCounter; ++at) {
+        fake::ModuleSpace().bytes[at] = static_cast<std::uint8_t>(at * 37 + 11);
+    }
+    // Values the block shows already, each through the widening its kind needs.
+    const std::uint32_t alreadyShown[] = {0x9430, 0x9431, 0x9484, 0x9482, 0x9483};
+    for (const std::uint32_t at : alreadyShown) {
+        fake::ModuleSpace().bytes[at] = fresh[at - kFirstExported];
+    }
+    for (std::size_t k = 0; k < kEncoderCount; ++k) {
+        cycle_world::SetCounter(k, static_cast<std::uint8_t>(40 + k));
+    }
+    cycle_world::PostCode(1234);
+    const Block stale = ExportedBytes();
+
+    DisconnectBothSides();
+    ASSERT_EQ(ConnectBothSides(), LINK_OK);
+    cycle_world::ClearCommand();
+    const unsigned before = fake::ExchangesHandled();
+    for (int cycle = 0; cycle < 2; ++cycle) ASSERT_EQ(RunCycle(), LINK_OK);
+
+    EXPECT_EQ(g_bridge.commandsForwarded, 1u);
+    EXPECT_EQ(cycle_world::CommandCode(), 1234);
+    for (const fake::LoggedRecord& record : fake::ExchangeRecords(before + 1)) {
+        if (record.kind != exchange::RecordKind::Write) continue;
+        const std::size_t at = record.offset - kFirstExported;
+        EXPECT_NE(std::memcmp(&stale[at], &fresh[at], record.size), 0)
+            << "written though the block showed it: 0x" << std::hex << record.offset;
+    }
+    const Block after = ExportedBytes();
+    for (std::uint32_t at = kFirstExported; at < kFirstCounter; ++at) {
+        const std::size_t i = at - kFirstExported;
+        EXPECT_EQ(+after[i], +(Exported(at) ? fresh[i] : stale[i])) << "0x" << std::hex << at;
+    }
+}
+
+// The read that seeds the bridge is the module's first exchange after the handshake; when it
+// gets no answer, connecting failed. Both sides stay held, as when the add-on is missing, and
+// the next reconnect releases them.
+TEST_F(ReconnectTest, AModuleThatDoesNotAnswerTheSeedingReadIsAConnectFailure) {
+    DisconnectBothSides();
+    cycle_world::HangAfterHandshake(ERROR_TIMEOUT);
+    EXPECT_EQ(ConnectBothSides(), LINK_SEND_FAILED);
+    ExpectHeldOnce();
+    fake::SetAfterExchangeHook({});
+    DisconnectBothSides();
+    EXPECT_EQ(fake::LiveAtomCount(), 0u);
+    EXPECT_EQ(ConnectBothSides(), LINK_OK);
 }
 
 }  // namespace

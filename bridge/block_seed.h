@@ -1,0 +1,20 @@
+// The bridge's start values taken from the module's block as it stands, so that connecting
+// again to a module that kept its offsets neither replays old encoder counts nor leaves old
+// values standing.
+#pragma once
+
+#include <cstdint>
+
+#include "simlink/link_result.h"
+
+constexpr std::uint32_t kBridgeBlockStart = 0x9400;
+constexpr std::uint32_t kBridgeBlockSize = 0xF8;  // 0x9400..0x94F7
+
+// One exchange that only reads the block. When it succeeds, the last-sent copies, the encoder
+// slots with their last-seen counters, and the mailbox start from what it read; when it fails,
+// the bridge keeps the values it had. Gives the exchange's result.
+LinkResult SeedBridgeFromModuleBlock();
+
+// The start values for a block as read, without any link traffic. An all-zero block gives the
+// start values of a fresh process.
+void SeedBridgeState(const std::uint8_t (&block)[kBridgeBlockSize]);
