@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bridge/block_seed.h"
 #include "fuzz/cycle_rig.h"
 
 namespace {
@@ -68,7 +69,13 @@ cycle_checks::ExchangeFaults ConsumeFaults(FuzzedDataProvider& input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     static CycleRig rig;  // static storage: it keeps a copy of the module's whole space
-    if (!rig.Start(input.ConsumeBool())) Broken(rig, "the bridge did not start");
+    // The module may still hold a block from an earlier run: any bytes, any counters.
+    std::uint8_t moduleBlock[kBridgeBlockSize] = {};
+    const bool publishCommandBlock = input.ConsumeBool();
+    if (input.ConsumeBool()) {
+        input.ConsumeData(moduleBlock, sizeof moduleBlock);
+    }
+    if (!rig.Start(publishCommandBlock, moduleBlock)) Broken(rig, "the bridge did not start");
     const std::span<std::uint8_t> commandBlock = rig.CommandBlock();
     for (std::uint8_t& byte : commandBlock) byte = input.ConsumeIntegral<std::uint8_t>();
     rig.PostMailbox(input.ConsumeIntegral<std::int16_t>());

@@ -1,10 +1,12 @@
 #include "fuzz/cycle_rig.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string_view>
 
 #include "bridge/bridge.h"
+#include "bridge/connection.h"
 #include "bridge/encoder_table.h"
 #include "bridge/narrowing.h"
 #include "sdk/sdk.h"
@@ -107,9 +109,27 @@ std::uint16_t ShownValue(const ExportEntry& entry) {
     return 0;
 }
 
+// Whether `bytes`, as the block held them at connecting, widened into the source's own type,
+// equal the source: displays (blank is 0xFFFF) and flag sums widen without sign, single values
+// with it.
+bool SourceEqualsBlock(const ExportEntry& entry, std::uint16_t bytes) {
+    const std::uint32_t field = entry.fields[0].offset;
+    switch (entry.kind) {
+        case ExportKind::Display:
+            return g_bridge.displays[entry.index] == bytes;
+        case ExportKind::Flags:
+            return g_bridge.packedFlags[entry.index] == bytes;
+        case ExportKind::SingleInt32:
+            return SnapshotWord(field) == (bytes < 0x80 ? bytes : bytes - 0x100);
+        case ExportKind::SingleFloat64:
+            return SnapshotDoubleAt(field) == (bytes < 0x8000 ? bytes : bytes - 0x10000);
+    }
+    return false;
+}
+
 }  // namespace
 
-bool CycleRig::Start(bool publishCommandBlock) {
+bool CycleRig::Start(bool publishCommandBlock, std::span<const std::uint8_t> moduleBlock) {
     fake::Reset();
     ResetLinkStateForTest();
     ResetSdkViews();
@@ -117,16 +137,20 @@ bool CycleRig::Start(bool publishCommandBlock) {
     fake::CreateBlockAsOtherProcess(kStateBlockName, kStateViewSize);
     if (publishCommandBlock) fake::CreateBlockAsOtherProcess(kCommandBlockName, kCommandViewSize);
     fake::StartModule();
-    LinkResult result = LINK_OK;
-    if (!LinkOpen(0, result) || SdkOpen() != LINK_OK) return false;
+    std::uint8_t* space = fake::ModuleSpace().bytes;
+    std::memcpy(space + kBlockStart, moduleBlock.data(),
+                std::min<std::size_t>(moduleBlock.size(), kBlockEnd - kBlockStart));
+    if (ConnectBothSides() != LINK_OK) return false;
 
+    // A code waiting in the mailbox is served in the first cycle; the counters count from here.
     commandBlock_ = publishCommandBlock;
     exportsLost_ = false;
-    mailbox_ = 0;
-    slots_ = {};
-    lastSeen_ = {};
+    std::memcpy(&mailbox_, space + kMailboxOffset, sizeof mailbox_);
+    std::memcpy(slots_.data(), space + kFirstCounter, slots_.size());
+    lastSeen_ = slots_;
     sourceAtWrite_ = {};
-    std::memcpy(spaceAfterOpen_.data(), fake::ModuleSpace().bytes, spaceAfterOpen_.size());
+    seeded_.fill(true);
+    std::memcpy(spaceAfterOpen_.data(), space, spaceAfterOpen_.size());
     counts_ = {};
     return true;
 }
@@ -184,6 +208,7 @@ const char* CycleRig::RunCheckedCycle(const ExchangeFaults& faults, LinkResult& 
             CheckExchanges(exchangesBefore, firstDelivered, secondDelivered, expected.served)) {
         return broken;
     }
+    SettleSeededEntries();
     if (g_link.writePos != g_link.bufferStart) return "records left queued after the cycle";
     if (const char* broken = CheckCommandBlock(expected)) return broken;
 
@@ -274,6 +299,15 @@ const char* CycleRig::CheckWrite(const fake::LoggedRecord& record, std::size_t& 
     }
     lastPosition = position;
 
+    if (seeded_[position]) {
+        seeded_[position] = false;
+        TakeSources(*entry, sourceAtWrite_[position]);
+        if (SourceEqualsBlock(*entry, BytesAtStart(*entry))) {
+            return "a value written though the block held it when connecting";
+        }
+        ++counts_.writesChecked;
+        return nullptr;
+    }
     // Written only when a source byte moved since the value was last written; a NaN double
     // compares unequal to itself and so goes out every time.
     const bool nan = entry->kind == ExportKind::SingleFloat64 &&
@@ -292,6 +326,21 @@ void CycleRig::ResyncSources() {
     }
 }
 
+// The first cycle compared every value with what connecting read; those it did not write were
+// equal to it, so from now on their sources as they are now count as sent.
+void CycleRig::SettleSeededEntries() {
+    for (std::size_t position = 0; position < kExportEntryCount; ++position) {
+        if (!seeded_[position]) continue;
+        seeded_[position] = false;
+        TakeSources(ExportEntries()[position], sourceAtWrite_[position]);
+    }
+}
+
+std::uint16_t CycleRig::BytesAtStart(const ExportEntry& entry) const {
+    const std::uint8_t* at = spaceAfterOpen_.data() + entry.destination;
+    return entry.size == 1 ? at[0] : static_cast<std::uint16_t>(at[0] | at[1] << 8);
+}
+
 const char* CycleRig::CheckBlockShowsSnapshot() const {
     if (std::memcmp(g_bridge.snapshot, fake::BlockBytes(kStateBlockName).data(), kSnapshotSize) !=
         0) {
@@ -307,7 +356,9 @@ const char* CycleRig::CheckBlockShowsSnapshot() const {
         if (shown != due) return "the block does not show a value of the snapshot";
     }
     for (std::uint32_t at = kMailboxOffset + 2; at < kFirstCounter; ++at) {
-        if (ReservedByte(at) && space[at] != 0) return "a byte nobody owns has changed";
+        if (ReservedByte(at) && space[at] != spaceAfterOpen_[at]) {
+            return "a byte nobody owns has changed";
+        }
     }
     return nullptr;
 }

@@ -7,7 +7,9 @@
 //     to 0x9400 only the empty mailbox 0xFFFF, alone in the cycle's second exchange;
 //   - a value is written only when its source bytes changed since it was last written (a NaN
 //     double counts as changed every time), in the order of the export stages, followed by the
-//     nine reads of the inputs;
+//     nine reads of the inputs; in the first cycle, only when the block's bytes at connecting,
+//     widened into the source's type, do not equal the source;
+//   - connecting forwards no counter the block held as a turn, and a code it held once;
 //   - after a cycle that succeeded, the block shows every value of the snapshot (nothing lost,
 //     nothing corrupted on the way), unless an earlier exchange never reached the module;
 //   - the command block holds the command the rules call for: a mailbox code 0..32767 with 0.0,
@@ -52,9 +54,10 @@ class CycleRig {
     static constexpr std::size_t kBytesPerEntry = 64;  // up to eight 8-byte source fields
 
     // A fresh process in a fresh world, as the shell leaves it after start-up: the module
-    // running, the add-on's blocks published (the command block only if asked), the link and the
-    // SDK views open. False if either would not open.
-    bool Start(bool publishCommandBlock);
+    // running, the add-on's blocks published (the command block only if asked), both sides
+    // connected as the shell connects them. The module's block holds `moduleBlock` from 0x9400
+    // on (zeros beyond it), as a module keeps it from an earlier run. False if connecting failed.
+    bool Start(bool publishCommandBlock, std::span<const std::uint8_t> moduleBlock = {});
 
     std::span<std::uint8_t> StateBlock();    // as the add-on writes it
     std::span<std::uint8_t> CommandBlock();  // as the add-on sees it; empty when not published
@@ -84,6 +87,8 @@ class CycleRig {
                                bool served);
     const char* CheckWrite(const fake::LoggedRecord& record, std::size_t& lastPosition);
     void ResyncSources();
+    void SettleSeededEntries();
+    std::uint16_t BytesAtStart(const ExportEntry& entry) const;
     const char* CheckBlockShowsSnapshot() const;
     const char* CheckCommandBlock(const Expected& expected) const;
 
@@ -94,6 +99,9 @@ class CycleRig {
     std::array<std::uint8_t, kEncoderCount> lastSeen_{};  // counters that last produced a command
     std::array<std::uint8_t, kCommandViewSize> commandBefore_{};  // the block before the cycle
     std::array<std::array<std::uint8_t, kBytesPerEntry>, kExportEntryCount> sourceAtWrite_{};
+    // Values whose last-sent copy is still what connecting read from the block: until the first
+    // cycle compared them, a write needs a source that the block's bytes do not give back.
+    std::array<bool, kExportEntryCount> seeded_{};
     std::array<std::uint8_t, exchange::kModuleSpaceSize> spaceAfterOpen_{};
     RigCounts counts_{};
 };

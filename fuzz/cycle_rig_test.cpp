@@ -133,4 +133,31 @@ TEST_F(CycleRigTest, FirstCycleFailsWhenItsExchangeIsLostThoughCodeZeroIsServed)
         << "the flag byte went out with the lost exchange";
 }
 
+// A module that kept its block from an earlier run, the mailbox emptied: a bridge that starts
+// from what it read keeps every rule; one that forgets part of it takes a counter for a turn,
+// leaves a stale value standing, or writes a value the block showed already.
+TEST_F(CycleRigTest, CatchesABridgeThatIgnoresTheBlockItConnectedTo) {
+    std::uint8_t block[0xF8];
+    for (std::size_t i = 0; i < sizeof block; ++i)
+        block[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    block[0] = block[1] = 0xFF;     // the mailbox, emptied
+    block[0x30] = block[0x31] = 0;  // display 1 shows the state's 0
+    ASSERT_TRUE(rig.Start(true, block));
+    SetField(kFirstFlagField, 1);
+    EXPECT_EQ(RunCycleChecked(), "");
+    EXPECT_EQ(rig.Counts().encoderCommands, 0u);
+
+    ASSERT_TRUE(rig.Start(true, block));
+    g_bridge.lastSeenCounters[2] = 0;
+    EXPECT_EQ(RunCycleChecked(), "the command block changed though no command was due");
+
+    ASSERT_TRUE(rig.Start(true, block));
+    g_bridge.lastSentSingleInts[2] = 0;  // 0x9484, whose source is 0
+    EXPECT_EQ(RunCycleChecked(), "the block does not show a value of the snapshot");
+
+    ASSERT_TRUE(rig.Start(true, block));
+    g_bridge.lastSentDisplays[0] = 5.0;
+    EXPECT_EQ(RunCycleChecked(), "a value written though the block held it when connecting");
+}
+
 }  // namespace

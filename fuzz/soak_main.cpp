@@ -15,6 +15,7 @@
 #include <limits>
 #include <random>
 
+#include "bridge/block_seed.h"
 #include "fuzz/cycle_rig.h"
 #include "tests/allocation_counter/allocation_counter.h"
 
@@ -152,7 +153,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     static CycleRig rig;  // static storage: it keeps a copy of the module's whole space
-    if (!rig.Start(true)) {
+    // The module still holds a block of an earlier run: stale values and turned counters.
+    std::uint8_t moduleBlock[kBridgeBlockSize];
+    std::mt19937_64 stale(options.seed);
+    for (std::uint8_t& byte : moduleBlock) byte = static_cast<std::uint8_t>(stale());
+    if (!rig.Start(true, moduleBlock)) {
         std::fprintf(stderr, "soak: the bridge did not start\n");
         return 1;
     }
