@@ -2,7 +2,9 @@
 // shows for each combination, the cycles the timer drives, and how a failing module stops them.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "app/resource_ids.h"
 #include "tests/wine/app_process.h"
@@ -127,6 +129,59 @@ TEST_F(QuorvaneWithStandIns, ModuleThatStopsAnsweringEndsTheCycles) {
     Sleep(1000);
     ExpectNoExchangesFor(500);
     EXPECT_EQ(quorvane_.StatusText(), L"Status: NOT OK");
+    EndWith(WM_COMMAND, IDM_EXIT);
+}
+
+// A module keeps the bridge block while the simulator runs: here bytes of an earlier run and
+// counters that clients turned while no Quorvane was there, the mailbox emptied. After the start
+// no turn is forwarded, and every exported byte shows the add-on's state as a fresh module would:
+// the state's zeros too, where the block held something else. 0x9408 and the gaps are not the
+// bridge's and keep what they held.
+TEST_F(QuorvaneWithStandIns, StartingOnAStaleBlockForwardsNothingAndShowsTheState) {
+    ASSERT_TRUE(StartModule());
+    ASSERT_TRUE(
+        StartAddon("--set 0x09C=10 --set 0x1B0=4 --set 0x024=1 --set 0x020=-1 "
+                   "--set-double 0x010=-2 --set-double 0x008=250.5"));
+    constexpr std::uint32_t kFirst = 0x9402, kCounters = 0x94F0;
+    std::uint8_t stale[kCounters - kFirst];
+    for (std::uint32_t at = kFirst; at < kCounters; ++at) {
+        stale[at - kFirst] = static_cast<std::uint8_t>(at * 37 + 11);
+    }
+    WriteOffsets(offsets_, kFirst, stale, sizeof stale);
+    const std::uint8_t counters[] = {40, 41, 42, 43, 44, 45, 46, 47};
+    WriteOffsets(offsets_, kCounters, counters, sizeof counters);
+    const std::int16_t emptied = -1;
+    WriteOffsets(offsets_, 0x9400, &emptied, sizeof emptied);
+
+    ASSERT_TRUE(quorvane_.Start());
+    ASSERT_TRUE(quorvane_.WaitForWindow());
+    ASSERT_NO_FATAL_FAILURE(ExpectLoadingThenOk());
+    ASSERT_TRUE(ExchangesArrive(20));
+
+    EXPECT_EQ(addon_.Output().find("\ncommand "), std::string::npos) << addon_.Output();
+    // What the add-on's state exports to; every other exported byte is 0.
+    const struct {
+        std::uint32_t offset;
+        std::uint8_t value;
+    } shown[] = {
+        {0x9402, 0x02},                  // flag 0x024 at bit 1
+        {0x9430, 0xFF}, {0x9431, 0xFF},  // display 1 blank
+        {0x9434, 0x04},                  // display 3 reads 4
+        {0x9480, 0xFA},                  // 250.5 truncated
+        {0x9482, 0xFE}, {0x9483, 0xFF},  // -2.0
+        {0x9484, 0xFF},                  // -1
+    };
+    std::uint8_t block[kCounters - kFirst];
+    ReadOffsets(offsets_, kFirst, block, sizeof block);
+    for (std::uint32_t at = kFirst; at < kCounters; ++at) {
+        const bool exported =
+            at != 0x9408 && !(at >= 0x9427 && at <= 0x942F) && !(at >= 0x9472 && at <= 0x947F);
+        std::uint8_t due = exported ? 0 : stale[at - kFirst];
+        for (const auto& value : shown) {
+            if (value.offset == at) due = value.value;
+        }
+        EXPECT_EQ(+block[at - kFirst], +due) << "offset 0x" << std::hex << at;
+    }
     EndWith(WM_COMMAND, IDM_EXIT);
 }
 

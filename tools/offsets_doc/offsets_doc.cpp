@@ -52,9 +52,9 @@ byte offset in that block, with three hex digits (0x024).
 - **Byte order.** Every value wider than one byte is little-endian, low byte first. Values are
   packed without alignment: some 16-bit values begin at an odd offset.
 - **Written only on change.** The bridge writes an offset only when the add-on's value behind it
-  changed since it was last written. The last-written values all start at zero, so a value that is
-  zero from the start is not written until it first changes; until then the offset keeps whatever
-  the module held.
+  changed since it was last written. When it connects, it reads the block once and takes what the
+  module holds as last written, so its first cycle writes every value the block does not show yet,
+  zeros too, and nothing that the block shows already.
 - **Compared before conversion.** A change is judged on the add-on's own value, before it is
   narrowed to fit its offset. An offset may therefore be written again with the bytes it already
   held (a field going from 1 to 257 arrives as 0x01 both times), and a double that is not a number
@@ -189,7 +189,8 @@ Turn a knob by counting its byte up or down; it may wrap between 255 and 0. The 
 counters every cycle. When one differs from the value it last acted on, the turn is the difference
 taken the short way round the 256 values (-127 to +128). The add-on receives the encoder's command
 with an absolute target: the display's current value plus turn × step, or, while the display is
-blank, turn × the blank step.
+blank, turn × the blank step. When the bridge connects it takes the counters as it finds them:
+turns made while it was not running are not forwarded.
 
 | Offset | Encoder | Command | Display | Step | Step while blank | Special rule |
 |---|---|---|---|---|---|---|
