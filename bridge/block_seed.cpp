@@ -83,13 +83,6 @@ void SeedSingleValues(const Block& block) {
 
 }  // namespace
 
-void SeedBridgeState(const Block& block) {
-    SeedInputs(block);
-    SeedDisplays(block);
-    SeedFlags(block);
-    SeedSingleValues(block);
-}
-
 LinkResult SeedBridgeFromModuleBlock() {
     // A destination must stay valid until the exchange returns: this frame outlives it.
     Block block;
@@ -97,6 +90,9 @@ LinkResult SeedBridgeFromModuleBlock() {
         !LinkProcess(g_bridge.linkResult)) {
         return g_bridge.linkResult;
     }
-    SeedBridgeState(block);
+    SeedInputs(block);
+    SeedDisplays(block);
+    SeedFlags(block);
+    SeedSingleValues(block);
     return LINK_OK;
 }

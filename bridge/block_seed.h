@@ -12,9 +12,6 @@ constexpr std::uint32_t kBridgeBlockSize = 0xF8;  // 0x9400..0x94F7
 
 // One exchange that only reads the block. When it succeeds, the last-sent copies, the encoder
 // slots with their last-seen counters, and the mailbox start from what it read; when it fails,
-// the bridge keeps the values it had. Gives the exchange's result.
-LinkResult SeedBridgeFromModuleBlock();
-
-// The start values for a block as read, without any link traffic. An all-zero block gives the
+// the bridge keeps the values it had. Gives the exchange's result. An all-zero block gives the
 // start values of a fresh process.
-void SeedBridgeState(const std::uint8_t (&block)[kBridgeBlockSize]);
+LinkResult SeedBridgeFromModuleBlock();

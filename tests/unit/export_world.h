@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bridge/block_seed.h"
 #include "bridge/bridge.h"
 #include "sdk/sdk.h"
 #include "simlink/simlink.h"
@@ -86,6 +87,8 @@ class CycleExportTest : public ExportTest {
         ExportTest::SetUp();
         fake::CreateBlockAsOtherProcess(kStateBlockName, kStateViewSize);
         ASSERT_EQ(SdkOpen(), LINK_OK);
+        // As connecting does: a fresh module's all-zero block leaves every start value at 0.
+        ASSERT_EQ(SeedBridgeFromModuleBlock(), LINK_OK);
     }
 
     static std::span<std::uint8_t> StateBlock() { return fake::BlockBytes(kStateBlockName); }
