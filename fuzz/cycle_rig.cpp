@@ -138,8 +138,11 @@ bool CycleRig::Start(bool publishCommandBlock, std::span<const std::uint8_t> mod
     if (publishCommandBlock) fake::CreateBlockAsOtherProcess(kCommandBlockName, kCommandViewSize);
     fake::StartModule();
     std::uint8_t* space = fake::ModuleSpace().bytes;
-    std::memcpy(space + kBlockStart, moduleBlock.data(),
-                std::min<std::size_t>(moduleBlock.size(), kBlockEnd - kBlockStart));
+    // An empty span's data may be null, which memcpy may not be given even for 0 bytes.
+    if (!moduleBlock.empty()) {
+        std::memcpy(space + kBlockStart, moduleBlock.data(),
+                    std::min<std::size_t>(moduleBlock.size(), kBlockEnd - kBlockStart));
+    }
     if (ConnectBothSides() != LINK_OK) return false;
 
     // A code waiting in the mailbox is served in the first cycle; the counters count from here.
