@@ -75,6 +75,32 @@ class QuorvanePanel : public StandInTest {
                   0);
     }
 
+    // F5 pressed in its window, restored first: a keystroke that only the accelerators turn into a
+    // command, and only while the menu offers it and the window is not minimised.
+    void PressF5() const {
+        ShowWindow(quorvane_.window(), SW_RESTORE);
+        const LPARAM scanCode = static_cast<LPARAM>(MapVirtualKeyW(VK_F5, MAPVK_VK_TO_VSC)) << 16;
+        PostMessageW(quorvane_.window(), WM_KEYDOWN, VK_F5, scanCode | 1);
+        PostMessageW(quorvane_.window(), WM_KEYUP, VK_F5, scanCode | 0xC0000001);
+    }
+
+    // How often the bridge's line changes in a second, read as fast as it answers.
+    std::size_t BridgeLineChangesInASecond() const {
+        std::size_t changes = 0;
+        std::wstring shown = Line(IDC_PANEL_BRIDGE);
+        for (const ULONGLONG end = GetTickCount64() + 1000; GetTickCount64() < end; Sleep(1)) {
+            const std::wstring now = Line(IDC_PANEL_BRIDGE);
+            changes += now != shown;
+            shown = now;
+        }
+        return changes;
+    }
+
+    bool BridgeLineSays(const wchar_t* words) const {
+        return WaitUntil([&] { return Line(IDC_PANEL_BRIDGE).find(words) != std::wstring::npos; },
+                         kPanelTimeoutMs);
+    }
+
     // Whether the request buffer of Quorvane's `open`th link still has its atom or mapping.
     bool BufferNameHeld(std::uint32_t open) const {
         char name[64];
@@ -119,6 +145,7 @@ TEST_F(QuorvanePanel, SaysWhatIsMissingUntilAReconnectFindsBothSides) {
     ASSERT_TRUE(quorvane_.WaitForWindow());
     EXPECT_TRUE(PanelShows(L"Simulator module: not connected", L"Add-on: not looked for",
                            L"Bridge: not started"));
+    EXPECT_TRUE(quorvane_.ReconnectOffered());
 
     ASSERT_TRUE(StartModule());
     ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
@@ -144,6 +171,10 @@ TEST_F(QuorvanePanel, SaysWhatIsMissingUntilAReconnectFindsBothSides) {
     EXPECT_TRUE(PanelShows(L"Simulator module: connected",
                            L"Add-on: connected without its command block", L"Bridge: running"));
     EXPECT_TRUE(CyclesRise());
+    EXPECT_FALSE(quorvane_.ReconnectOffered());
+    const std::size_t changes = BridgeLineChangesInASecond();
+    EXPECT_GE(changes, 2u);
+    EXPECT_LE(changes, 5u) << "more than four times a second";
 
     // While running: no LOADING, no second link, the cycles go on.
     ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
@@ -169,6 +200,18 @@ TEST_F(QuorvanePanel, ReconnectsToALateAddonAndToAModuleStartedAgain) {
     EXPECT_EQ(quorvane_.StatusText(), L"Status: OK");
     EXPECT_TRUE(
         PanelShows(L"Simulator module: connected", L"Add-on: connected.", L"Bridge: running"));
+    // The count follows each code the module takes, "command" in the singular for one only.
+    for (const std::int16_t code : {12, 34}) {
+        WriteOffsets(offsets_, 0x9400, &code, sizeof code);
+        const std::wstring last = L" forwarded, the last " + std::to_wstring(code) + L" with 0.";
+        ASSERT_TRUE(BridgeLineSays(last.c_str()));
+        const std::wstring line = Line(IDC_PANEL_BRIDGE);
+        const std::size_t count = line.find(L" cycles, ") + 9;
+        const bool one = std::wcstoull(line.c_str() + count, nullptr, 10) == 1;
+        EXPECT_NE(line.find(one ? L" 1 command forwarded" : L" commands forwarded"),
+                  std::wstring::npos)
+            << Narrow(line);
+    }
 
     // The add-on's state held still, with a value in every field: this process keeps the
     // blocks and fills the state once the add-on has ended.
@@ -187,11 +230,18 @@ TEST_F(QuorvanePanel, ReconnectsToALateAddonAndToAModuleStartedAgain) {
     module_.Stop();
     EXPECT_TRUE(WaitUntil([&] { return quorvane_.StatusText() == L"Status: NOT OK"; }, 5000));
     EXPECT_TRUE(PanelShows(L"Simulator module: lost", L"Add-on: connected", L"Bridge: stopped"));
+    // A reconnect while no module runs starts from the beginning again.
+    ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
+    EXPECT_TRUE(PanelShows(L"Simulator module: not connected", L"Add-on: not looked for",
+                           L"Bridge: not started"));
 
     ASSERT_TRUE(StartModule());
     ASSERT_EQ(Exported(), std::vector<std::uint8_t>(kExportSize)) << "a fresh module";
-    ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
-    EXPECT_EQ(quorvane_.StatusText(), L"Status: OK");
+    EXPECT_TRUE(quorvane_.ReconnectOffered());
+    PressF5();
+    EXPECT_TRUE(
+        WaitUntil([&] { return quorvane_.StatusText() == L"Status: OK"; }, kStartTimeoutMs));
+    EXPECT_FALSE(quorvane_.ReconnectOffered());
     ASSERT_TRUE(ExchangesArrive(5));
     EXPECT_EQ(Exported(), exported);
     for (const HANDLE block : blocks) CloseHandle(block);

@@ -114,6 +114,21 @@ bool QuorvaneProcess::WaitForTraceLength(std::size_t length, DWORD timeoutMs) co
     return WaitUntil([&] { return Trace().size() >= length; }, timeoutMs);
 }
 
+bool QuorvaneProcess::ReconnectOffered() const {
+    // The hook reads the menu while the window answers.
+    wchar_t title[64];
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(window_, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(title), SMTO_BLOCK, 5000,
+                        &length);
+    StatusTrace trace{};
+    if (void* view = MapViewOfFile(traceMapping_, FILE_MAP_READ, 0, 0, sizeof trace)) {
+        std::memcpy(&trace, view, sizeof trace);
+        UnmapViewOfFile(view);
+    }
+    return trace.reconnectMenuState != static_cast<UINT>(-1) &&
+           (trace.reconnectMenuState & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
 HWND QuorvaneProcess::FindAboutBox() const {
     return FindWindowOfProcess(nullptr, L"About Quorvane", processId());
 }

@@ -49,6 +49,8 @@ class QuorvaneProcess {
     // Every text set so far, in order.
     std::vector<TracedStatus> Trace() const;
     bool WaitForTraceLength(std::size_t length, DWORD timeoutMs) const;
+    // Whether File > Reconnect is offered (its menu item not greyed) now.
+    bool ReconnectOffered() const;
 
     // Its About box while it shows one, else null.
     HWND FindAboutBox() const;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <set>
 #include <string>
 #include <utility>
@@ -12,6 +13,7 @@
 
 #include "app/resource_ids.h"
 #include "tests/wine/app_paths.h"
+#include "tests/wine/stand_in_process.h"
 
 namespace {
 
@@ -309,6 +311,47 @@ TEST_F(QuorvaneResources, ManifestIsEmbeddedOnce) {
     EnumResourceNamesW(module_, RT_MANIFEST, CountLanguagesOfName,
                        reinterpret_cast<LONG_PTR>(&manifests));
     EXPECT_EQ(manifests, 1u);
+}
+
+// A string of a program's papers, in the language and code page its Translation names.
+std::wstring VersionString(const std::vector<std::uint8_t>& papers, const wchar_t* name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueW(papers.data(), path.c_str(), &value, &length)) return L"<none>";
+    return static_cast<const wchar_t*>(value);
+}
+
+// What Explorer's Properties shows of both programs: the version CMakeLists.txt gives, in
+// numbers and in words.
+TEST(ProgramPapers, CarryTheProjectVersion) {
+    unsigned major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(std::swscanf(QUORVANE_VERSION, L"%u.%u.%u", &major, &minor, &patch), 3);
+    const std::string directory = ExecutableDirectory();
+    const std::wstring monitor = std::wstring(directory.begin(), directory.end()) + L"monitor.exe";
+    const std::pair<std::wstring, const wchar_t*> programs[] = {{kQuorvaneExePath, L"Quorvane.exe"},
+                                                                {monitor, L"monitor.exe"}};
+    for (const auto& [path, originalName] : programs) {
+        SCOPED_TRACE(originalName);
+        std::vector<std::uint8_t> papers(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+        ASSERT_FALSE(papers.empty());
+        ASSERT_TRUE(
+            GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(papers.size()), papers.data()));
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(
+            VerQueryValueW(papers.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+        EXPECT_EQ(fixed->dwFileVersionMS, major << 16 | minor);
+        EXPECT_EQ(fixed->dwFileVersionLS, patch << 16);
+        EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+        EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+        EXPECT_EQ(VersionString(papers, L"FileVersion"), QUORVANE_VERSION);
+        EXPECT_EQ(VersionString(papers, L"ProductVersion"), QUORVANE_VERSION);
+        EXPECT_EQ(VersionString(papers, L"OriginalFilename"), originalName);
+        EXPECT_EQ(VersionString(papers, L"ProductName"), L"Quorvane");
+        EXPECT_EQ(VersionString(papers, L"LegalCopyright").rfind(L"Copyright (c) ", 0), 0u);
+        EXPECT_NE(VersionString(papers, L"FileDescription").find(L"Quorvane"), std::wstring::npos);
+    }
 }
 
 }  // namespace

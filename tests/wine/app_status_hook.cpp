@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "app/resource_ids.h"
 #include "tests/wine/app_status_trace.h"
 
 namespace {
@@ -17,7 +18,9 @@ bool IsStatusBar(HWND window) {
     return lstrcmpiW(className, STATUSCLASSNAMEW) == 0;
 }
 
-void Record(HWND statusBar, const wchar_t* text) {
+// Changes the trace in the tests' mapping.
+template <typename Change>
+void UpdateTrace(Change change) {
     HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, kStatusTraceMappingName);
     if (mapping == nullptr) return;
     auto* view = static_cast<std::uint8_t*>(
@@ -25,6 +28,15 @@ void Record(HWND statusBar, const wchar_t* text) {
     if (view != nullptr) {
         StatusTrace trace;
         std::memcpy(&trace, view, sizeof trace);
+        change(trace);
+        std::memcpy(view, &trace, sizeof trace);
+        UnmapViewOfFile(view);
+    }
+    CloseHandle(mapping);
+}
+
+void Record(HWND statusBar, const wchar_t* text) {
+    UpdateTrace([&](StatusTrace& trace) {
         if (trace.count < kStatusTraceCapacity) {
             StatusTraceEntry& entry = trace.entries[trace.count];
             lstrcpynW(entry.text, text, kStatusTextLength);
@@ -32,10 +44,13 @@ void Record(HWND statusBar, const wchar_t* text) {
             entry.windowMinimised = IsIconic(GetParent(statusBar)) ? 1 : 0;
         }
         ++trace.count;
-        std::memcpy(view, &trace, sizeof trace);
-        UnmapViewOfFile(view);
-    }
-    CloseHandle(mapping);
+    });
+}
+
+void RecordReconnectMenuState(HWND window) {
+    UpdateTrace([&](StatusTrace& trace) {
+        trace.reconnectMenuState = GetMenuState(GetMenu(window), IDM_RECONNECT, MF_BYCOMMAND);
+    });
 }
 
 }  // namespace
@@ -47,6 +62,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
         // Part 0 with no drawing flags: the only way Quorvane sets a text.
         if (call->message == SB_SETTEXTW && call->wParam == 0 && IsStatusBar(call->hwnd)) {
             Record(call->hwnd, reinterpret_cast<const wchar_t*>(call->lParam));
+        }
+        if (call->message == WM_GETTEXT && GetMenu(call->hwnd) != nullptr) {
+            RecordReconnectMenuState(call->hwnd);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

@@ -20,7 +20,9 @@ struct StatusTraceEntry {
 // The mapping's whole content; copied in and out with memcpy.
 struct StatusTrace {
     std::uint32_t count;  // entries recorded; those beyond the capacity are dropped
-    std::uint32_t reserved;
+    // GetMenuState of File > Reconnect when the main window last got WM_GETTEXT: menus stay in
+    // their own process under Wine, so only the hook can read them.
+    std::uint32_t reconnectMenuState;
     StatusTraceEntry entries[kStatusTraceCapacity];
 };
 

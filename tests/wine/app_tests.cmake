@@ -8,6 +8,8 @@ quorvane_wine_test(app_tests
     SOURCES app_resources_test.cpp app_window_test.cpp app_bridge_test.cpp app_panel_test.cpp
             app_process.cpp)
 target_compile_definitions(app_tests PRIVATE UNICODE
+    QUORVANE_VERSION=L"${PROJECT_VERSION}"
     QUORVANE_EXE=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:Quorvane>"
     QUORVANE_STATUS_HOOK_DLL=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:app_status_hook>")
+target_link_libraries(app_tests PRIVATE version)
 add_dependencies(app_tests Quorvane app_status_hook)

@@ -1,8 +1,11 @@
 // The monitor as a person uses it, against the stand-in module: what it posts and turns must
 // land in the module's space, counters wrapping as the bridge expects them to.
 #include <cstdint>
+#include <cstdio>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/wine/stand_in_fixture.h"
 
@@ -16,7 +19,126 @@ class MonitorTest : public StandInTest {
         return monitor_.ExitCode();
     }
 
+    // The lines of the block as --once prints them, after its first line ("link open: ...").
+    std::vector<std::string> FrameOnce() {
+        EXPECT_EQ(RunMonitor("--once"), 0u) << monitor_.Output();
+        std::istringstream text(monitor_.Output());
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(text, line);) lines.push_back(line);
+        if (!lines.empty()) lines.erase(lines.begin());
+        return lines;
+    }
+
     StandInProcess monitor_;
+};
+
+// monitor.exe in a console of its own, as a person starts it from a shortcut: this process
+// attaches to that console to read its screen and to press Ctrl+C in it.
+class ConsoleMonitor {
+  public:
+    ~ConsoleMonitor() {
+        if (process_.hProcess != nullptr) {
+            TerminateProcess(process_.hProcess, 1);
+            CloseHandle(process_.hProcess);
+            CloseHandle(process_.hThread);
+        }
+        for (const HANDLE handle : {screen_, input_}) {
+            if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        }
+        SetConsoleCtrlHandler(nullptr, FALSE);
+        FreeConsole();
+    }
+
+    // Started in a console made for it, 80 columns (narrower than its widest lines) by 40 rows
+    // (enough for all of them), in which Ctrl+C does not reach this process.
+    bool Start(const std::string& arguments) {
+        FreeConsole();
+        if (!AllocConsole()) return false;
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        screen_ =
+            CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        &inheritable, OPEN_EXISTING, 0, nullptr);
+        input_ =
+            CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        &inheritable, OPEN_EXISTING, 0, nullptr);
+        const SMALL_RECT window = {0, 0, 79, 39};
+        SetConsoleScreenBufferSize(screen_, {80, 40});
+        SetConsoleWindowInfo(screen_, TRUE, &window);
+
+        const std::string path = ExecutableDirectory() + "monitor.exe";
+        std::string commandLine = "\"" + path + "\" " + arguments;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = input_;
+        startup.hStdOutput = screen_;
+        startup.hStdError = screen_;
+        if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                            nullptr, &startup, &process_)) {
+            return false;
+        }
+        SetConsoleCtrlHandler(nullptr, TRUE);
+        return true;
+    }
+
+    // The rows of the console's window, each as wide as the buffer.
+    std::vector<std::string> Rows() const {
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        GetConsoleScreenBufferInfo(screen_, &info);
+        std::vector<std::string> rows;
+        for (SHORT y = info.srWindow.Top; y <= info.srWindow.Bottom; ++y) {
+            std::string row(static_cast<std::size_t>(info.dwSize.X), ' ');
+            DWORD read = 0;
+            ReadConsoleOutputCharacterA(screen_, row.data(), static_cast<DWORD>(row.size()), {0, y},
+                                        &read);
+            rows.push_back(row);
+        }
+        return rows;
+    }
+
+    bool ShowsRow(std::size_t index, const std::string& start) const {
+        return WaitUntil([&] {
+            const std::vector<std::string> rows = Rows();
+            return index < rows.size() && rows[index].rfind(start, 0) == 0;
+        });
+    }
+
+    bool CursorVisible() const {
+        CONSOLE_CURSOR_INFO cursor{};
+        return GetConsoleCursorInfo(screen_, &cursor) && cursor.bVisible;
+    }
+
+    void PressCtrlC() const { GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0); }
+
+    // Its exit code once it ended within `timeoutMs`, else STILL_ACTIVE.
+    DWORD ExitCodeWithin(DWORD timeoutMs) const {
+        DWORD code = STILL_ACTIVE;
+        if (WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process_.hProcess, &code);
+        }
+        return code;
+    }
+
+    // Whether its link's request buffer still has its global atom.
+    bool BufferAtomHeld() const {
+        char name[64];
+        std::snprintf(name, sizeof name, "FsasmLib:IPC:%lX:1", process_.dwProcessId);
+        return GlobalFindAtomA(name) != 0;
+    }
+
+  private:
+    template <typename Condition>
+    static bool WaitUntil(Condition condition) {
+        for (const ULONGLONG end = GetTickCount64() + 10000; !condition();) {
+            if (GetTickCount64() >= end) return false;
+            Sleep(20);
+        }
+        return true;
+    }
+
+    PROCESS_INFORMATION process_{};
+    HANDLE screen_ = INVALID_HANDLE_VALUE;
+    HANDLE input_ = INVALID_HANDLE_VALUE;
 };
 
 TEST_F(MonitorTest, PostsCodesAndTurnsCountersAcrossTheWrap) {
@@ -37,6 +159,12 @@ TEST_F(MonitorTest, PostsCodesAndTurnsCountersAcrossTheWrap) {
     ReadOffsets(offsets_, 0x94F3, &turned, sizeof turned);
     EXPECT_EQ(mailbox, -1);
     EXPECT_EQ(turned, 255);
+
+    // An encoder that is not there is refused before the link opens.
+    const std::uint32_t exchanges = ExchangeCount(offsets_);
+    EXPECT_EQ(RunMonitor("--turn 8 1"), 2u) << monitor_.Output();
+    EXPECT_EQ(ExchangeCount(offsets_), exchanges);
+    EXPECT_GT(FrameOnce().size(), 20u) << "--once shows the block and ends";
 }
 
 // What a user at a cockpit meets first: each outcome has its own exit code and says what to do.
@@ -99,6 +227,72 @@ TEST_F(MonitorTest, LiveViewMarksWhatChangedSinceTheReadingBefore) {
         if (output.compare(at, 2, "*:") != 0) ++marks;
     }
     EXPECT_EQ(marks, std::size(changes)) << output;
+}
+
+// A program reading the live view through a pipe gets each reading whole as soon as it is taken,
+// not one interval later; closing the pipe ends the wait at once.
+TEST_F(MonitorTest, LiveViewReadingsReachAPipeAtOnce) {
+    ASSERT_TRUE(StartModule());
+    const std::vector<std::string> frame = FrameOnce();
+    ASSERT_FALSE(frame.empty());
+    ASSERT_TRUE(monitor_.Start("monitor.exe", "--watch 30000"));
+    EXPECT_TRUE(monitor_.WaitForOutput(frame.back() + "\n", 10000)) << monitor_.Output();
+    const ULONGLONG stopped = GetTickCount64();
+    monitor_.Stop();
+    EXPECT_LT(GetTickCount64() - stopped, 2000u);
+    EXPECT_EQ(monitor_.ExitCode(), 0u);
+}
+
+// On a console each row holds one line of the reading, cut one column short of the edge so that
+// nothing wraps, and the cursor hidden while it draws shows again however the view ends: at its
+// time, by Ctrl+C in a long wait between readings, or by Ctrl+C while an exchange hangs (the
+// module's window thread stopped). Then the link's atom, which outlives a process, is gone too.
+TEST_F(MonitorTest, ConsoleViewKeepsItsRowsAndGivesBackCursorAndLink) {
+    ASSERT_TRUE(StartModule());
+    const std::vector<std::string> frame = FrameOnce();
+    struct Ending {
+        const char* arguments;
+        bool pressCtrlC;
+        bool hangModule;
+        DWORD exitCode;
+    };
+    const Ending endings[] = {
+        {"--seconds 2", false, false, 0},
+        {"--watch 60000", true, false, 0},
+        {"--watch 100", true, true, 1},
+    };
+    for (const Ending& ending : endings) {
+        SCOPED_TRACE(ending.arguments);
+        ConsoleMonitor monitor;
+        ASSERT_TRUE(monitor.Start(ending.arguments));
+        ASSERT_TRUE(monitor.ShowsRow(0, "reading "));
+        const std::vector<std::string> rows = monitor.Rows();
+        ASSERT_GT(rows.size(), frame.size());
+        for (std::size_t i = 0; i < frame.size(); ++i) {
+            std::string expected = frame[i].substr(0, rows[i + 1].size() - 1);
+            expected.resize(rows[i + 1].size(), ' ');
+            EXPECT_EQ(rows[i + 1], expected) << "row " << i + 1;
+        }
+        EXPECT_EQ(rows[frame.size() + 1], std::string(rows[0].size(), ' '));
+        EXPECT_FALSE(monitor.CursorVisible());
+        HANDLE moduleThread = nullptr;
+        if (ending.hangModule) {
+            const DWORD threadId =
+                GetWindowThreadProcessId(FindWindowA("UIPCMAIN", nullptr), nullptr);
+            moduleThread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+            ASSERT_NE(moduleThread, nullptr);
+            SuspendThread(moduleThread);
+            Sleep(500);
+        }
+        if (ending.pressCtrlC) monitor.PressCtrlC();
+        EXPECT_EQ(monitor.ExitCodeWithin(8000), ending.exitCode);
+        if (moduleThread != nullptr) {
+            ResumeThread(moduleThread);
+            CloseHandle(moduleThread);
+        }
+        EXPECT_TRUE(monitor.CursorVisible());
+        EXPECT_FALSE(monitor.BufferAtomHeld());
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tools/console/console.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -78,13 +79,25 @@ namespace {
 struct EndWatch {
     std::uint32_t seconds;  // 0: no deadline
     void (*requestEnd)();
-    HANDLE endNow;  // set by Ctrl+C or by the end of standard input
+    int (*release)();   // null: nothing outlives the process
+    HANDLE endNow;      // set by Ctrl+C or by the end of standard input
+    HANDLE mainThread;  // the thread that called WatchForEnd
 };
 
-EndWatch g_watch;
+constexpr DWORD kGraceMs = 2000;  // from the request to the forced end
 
-BOOL WINAPI OnConsoleControl(DWORD) {
+EndWatch g_watch;
+// Whoever sets it first gives back what the program holds: the main thread at its orderly end,
+// or the watcher thread when it ends the process.
+std::atomic<bool> g_endClaimed;
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
     SetEvent(g_watch.endNow);
+    // For a closed console window, a logoff or a shutdown the system ends the process as soon as
+    // this returns, or after a few seconds: the watcher thread ends it first.
+    if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+        Sleep(INFINITE);
+    }
     return TRUE;
 }
 
@@ -103,18 +116,35 @@ DWORD WINAPI AwaitEnd(LPVOID) {
     const DWORD wait = g_watch.seconds == 0 ? INFINITE : g_watch.seconds * 1000;
     WaitForSingleObject(g_watch.endNow, wait);
     g_watch.requestEnd();
-    Sleep(2000);
-    ExitProcess(0);
+    Sleep(kGraceMs);
+    if (g_watch.release == nullptr || g_watch.mainThread == nullptr) ExitProcess(0);
+    // The main thread, in its orderly end, ends the process itself soon.
+    if (g_endClaimed.exchange(true)) Sleep(INFINITE);
+    // Stopped and waited for, so that everything it wrote is seen here and nothing it does can
+    // race with `release`. It may hold a lock of the C runtime or the heap: from here on only
+    // calls into the system, and the process ends without running anyone's clean-up.
+    TerminateThread(g_watch.mainThread, 1);
+    WaitForSingleObject(g_watch.mainThread, INFINITE);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(g_watch.release()));
+    return 0;
 }
 
 }  // namespace
 
-void WatchForEnd(std::uint32_t seconds, void (*requestEnd)()) {
-    g_watch = {seconds, requestEnd, CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+void WatchForEnd(std::uint32_t seconds, void (*requestEnd)(), int (*release)()) {
+    HANDLE mainThread = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread,
+                    THREAD_TERMINATE | SYNCHRONIZE, FALSE, 0);
+    g_watch = {seconds, requestEnd, release, CreateEventA(nullptr, TRUE, FALSE, nullptr),
+               mainThread};
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input != nullptr && input != INVALID_HANDLE_VALUE && GetFileType(input) == FILE_TYPE_PIPE) {
         CloseHandle(CreateThread(nullptr, 0, DrainInput, nullptr, 0, nullptr));
     }
     CloseHandle(CreateThread(nullptr, 0, AwaitEnd, nullptr, 0, nullptr));
+}
+
+void EnterOrderlyEnd() {
+    if (g_endClaimed.exchange(true)) Sleep(INFINITE);
 }

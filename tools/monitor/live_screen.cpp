@@ -74,19 +74,21 @@ void CloseLiveScreen(LiveScreen& screen) {
     SetConsoleCursorPosition(screen.output,
                              {0, static_cast<SHORT>(screen.origin.Y + screen.linesDrawn)});
     SetConsoleCursorInfo(screen.output, &screen.cursor);
+    screen.console = false;
 }
 
-bool WaitUnlessQuitKey(DWORD ms) {
+bool WaitUnlessQuitKey(DWORD ms, HANDLE endRequested) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    if (!IsConsole(input)) {
-        Sleep(ms);
-        return false;
-    }
+    if (!IsConsole(input)) return WaitForSingleObject(endRequested, ms) == WAIT_OBJECT_0;
     // The input handle is signalled by any event (a key, the mouse, focus); each is read and
     // only a quit key ends the wait early.
+    const HANDLE events[] = {input, endRequested};
     const ULONGLONG deadline = GetTickCount64() + ms;
     for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
-        if (WaitForSingleObject(input, static_cast<DWORD>(deadline - now)) != WAIT_OBJECT_0) break;
+        const DWORD woken =
+            WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(deadline - now));
+        if (woken == WAIT_OBJECT_0 + 1) return true;
+        if (woken != WAIT_OBJECT_0) break;
         INPUT_RECORD records[16];
         DWORD count = 0;
         if (!ReadConsoleInputA(input, records, 16, &count)) break;

@@ -23,8 +23,9 @@ LiveScreen OpenLiveScreen();
 // A frame of lines, each ended by "\n".
 void DrawFrame(LiveScreen& screen, const std::string& frame);
 
-// Leaves the cursor, shown again, below the last frame.
+// Leaves the cursor, shown again, below the last frame; once, however often it is called.
 void CloseLiveScreen(LiveScreen& screen);
 
-// Waits `ms` milliseconds, or less when q, Q or Esc is pressed on a console: true then.
-bool WaitUnlessQuitKey(DWORD ms);
+// Waits `ms` milliseconds, or less when q, Q or Esc is pressed on a console or `endRequested` is
+// set: true then.
+bool WaitUnlessQuitKey(DWORD ms, HANDLE endRequested);

@@ -1,7 +1,6 @@
 // monitor: a client of the simulator module, the way cockpit software uses the bridge. It reads
 // the bridge block through the module, posts mailbox codes and turns encoders; each action is
 // an ordinary exchange of the link. See monitor_options.cpp for its command line.
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 
@@ -24,11 +23,27 @@ constexpr int kExitFailed = 1;  // an exchange failed, or the module refused the
 constexpr int kExitUsage = 2;
 constexpr int kExitNoModule = 3;
 
-std::atomic<bool> g_endRequested;
+// While watching: set when watching is to end, so that a wait between readings ends at once.
+HANDLE g_endRequested;
+// The live view's console, global so that a forced end can show the cursor again.
+LiveScreen g_screen;
+
+bool EndRequested() {
+    return WaitForSingleObject(g_endRequested, 0) == WAIT_OBJECT_0;
+}
 
 // Runs on the watcher thread when watching is to end.
 void RequestEnd() {
-    g_endRequested = true;
+    SetEvent(g_endRequested);
+}
+
+// Runs on the watcher thread when the main thread did not end in time after RequestEnd (an
+// exchange that does not return), once the main thread is stopped: the global atom would
+// outlive the process, and a console's cursor would stay hidden.
+int ReleaseAtForcedEnd() {
+    CloseLiveScreen(g_screen);
+    LinkClose();
+    return kExitFailed;
 }
 
 // Prints the outcome of one step; true when it succeeded.
@@ -72,11 +87,11 @@ bool ShowBlock(bool brief) {
 // One line a reading, after the time since the first, until the end is requested.
 bool WatchBriefly(const MonitorOptions& options) {
     const ULONGLONG start = GetTickCount64();
-    while (!g_endRequested) {
+    while (!EndRequested()) {
         const ULONGLONG tenths = (GetTickCount64() - start) / 100;
         Say("%3llu.%llu s  ", tenths / 10, tenths % 10);
         if (!ShowBlock(true)) return false;
-        Sleep(options.watchMs);
+        WaitForSingleObject(g_endRequested, options.watchMs);
     }
     return true;
 }
@@ -84,12 +99,12 @@ bool WatchBriefly(const MonitorOptions& options) {
 // The live view: each reading drawn with what changed since the one before marked, until the
 // end is requested or a quit key pressed.
 bool WatchLive(const MonitorOptions& options) {
-    LiveScreen screen = OpenLiveScreen();
+    g_screen = OpenLiveScreen();
     BridgeBlock readings[2] = {};
     LinkResult result = LINK_OK;
     const ULONGLONG start = GetTickCount64();
     bool ok = true;
-    for (unsigned count = 1; ok && !g_endRequested; ++count) {
+    for (unsigned count = 1; ok && !EndRequested(); ++count) {
         BridgeBlock& block = readings[count % 2];
         ok = ReadBridgeBlock(block, result);
         if (!ok) break;
@@ -99,12 +114,12 @@ bool WatchLive(const MonitorOptions& options) {
                       "reading %u at %llu.%llu s, every %u ms; %c: changed since the reading "
                       "before%s\n",
                       count, tenths / 10, tenths % 10, options.watchMs, kChanged,
-                      screen.console ? "; q, Esc or Ctrl+C ends" : "");
+                      g_screen.console ? "; q, Esc or Ctrl+C ends" : "");
         const BridgeBlock* previous = count == 1 ? nullptr : &readings[(count + 1) % 2];
-        DrawFrame(screen, header + BridgeBlockFrame(block, previous));
-        if (WaitUnlessQuitKey(options.watchMs)) break;
+        DrawFrame(g_screen, header + BridgeBlockFrame(block, previous));
+        if (WaitUnlessQuitKey(options.watchMs, g_endRequested)) break;
     }
-    CloseLiveScreen(screen);
+    CloseLiveScreen(g_screen);
     return ok || Report("reading the bridge block", result);
 }
 
@@ -174,8 +189,16 @@ int main(int argc, char** argv) {
     }
     if (options.roundtrip) return RunRoundtrip(options.simulator);
 
+    // Watched from before the link opens, so that Ctrl+C also ends a handshake that hangs.
+    if (options.watchMs != 0) {
+        g_endRequested = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        WatchForEnd(options.seconds, RequestEnd, ReleaseAtForcedEnd);
+    }
     LinkResult result = LINK_OK;
-    if (!LinkOpen(options.simulator, result)) return OpenFailed(result);
+    if (!LinkOpen(options.simulator, result)) {
+        if (options.watchMs != 0) EnterOrderlyEnd();
+        return OpenFailed(result);
+    }
     Say("link open: module version 0x%08X, simulator id %u\n", g_link.moduleVersion,
         g_link.simulatorId);
     bool ok = true;
@@ -184,8 +207,8 @@ int main(int argc, char** argv) {
     if (options.watchMs == 0) {
         ok = ShowBlock(options.brief) && ok;
     } else {
-        WatchForEnd(options.seconds, RequestEnd);
         ok = (options.brief ? WatchBriefly(options) : WatchLive(options)) && ok;
+        EnterOrderlyEnd();
     }
     LinkClose();
     return ok ? kExitOk : kExitFailed;

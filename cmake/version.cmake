@@ -1,0 +1,18 @@
+# One version for both programs' papers: the VERSIONINFO resources take the numbers of
+# project(VERSION) and the copyright line of LICENSE from a header written here, so that neither
+# is written twice. A part that project() leaves out counts as 0.
+enable_language(RC)
+foreach(part MAJOR MINOR PATCH TWEAK)
+    set(QUORVANE_VERSION_${part} 0)
+    if(NOT "${PROJECT_VERSION_${part}}" STREQUAL "")
+        set(QUORVANE_VERSION_${part} ${PROJECT_VERSION_${part}})
+    endif()
+endforeach()
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE QUORVANE_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
+configure_file(${PROJECT_SOURCE_DIR}/app/version.h.in
+               ${PROJECT_BINARY_DIR}/generated/quorvane_version.h @ONLY)
+include_directories(${PROJECT_BINARY_DIR}/generated)
+# What a resource script that includes app/version_info.rc depends on, for its OBJECT_DEPENDS:
+# windres leaves no list of the files it read.
+set(QUORVANE_VERSION_INFO_DEPENDS
+    ${PROJECT_SOURCE_DIR}/app/version_info.rc ${PROJECT_BINARY_DIR}/generated/quorvane_version.h)
