@@ -2,6 +2,7 @@
 // tried end to end without a simulator. See module_options.cpp for its command line.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "platform/win32.h"
@@ -103,13 +104,27 @@ void RequestEnd() {
     PostMessageA(g_window, WM_CLOSE, 0, 0);
 }
 
+// The kit never opens a second module window beside the simulator's: clients would find one or
+// the other by class, and a panel might read the kit's offsets as the simulator's.
+bool ModuleAlreadyRuns() {
+    for (const char* windowClass : {"UIPCMAIN", "FS98MAIN"}) {
+        if (FindWindowExA(nullptr, nullptr, windowClass, nullptr) == nullptr) continue;
+        Say("%s: a simulator module window (class %s) exists already: the simulator, or another "
+            "kit module, is running, and %s does not start beside it.\n",
+            ProgramName(), windowClass, ProgramName());
+        return true;
+    }
+    return false;
+}
+
 // Creates the named mapping and places the offset space in it, holding the handshake values.
 bool CreateOffsetSpace() {
     g_offsetsMapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                           kOffsetsMappingSize, g_options.mappingName);
     if (g_offsetsMapping == nullptr) return false;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        Say("simmodule: another stand-in module holds %s; use --mapping\n", g_options.mappingName);
+        Say("%s: another stand-in module holds %s; use --mapping\n", ProgramName(),
+            g_options.mappingName);
         return false;
     }
     g_offsetsBase = static_cast<std::uint8_t*>(
@@ -141,20 +156,21 @@ bool CreateModuleWindow() {
 
 int main(int argc, char** argv) {
     if (!ParseModuleOptions(argc, argv, g_options)) return 2;
+    if (ModuleAlreadyRuns()) return 3;
     if (!CreateOffsetSpace()) {
-        Say("simmodule: cannot create the offsets mapping (error %lu)\n", GetLastError());
+        Say("%s: cannot create the offsets mapping (error %lu)\n", ProgramName(), GetLastError());
         return 1;
     }
     if (!CreateModuleWindow()) {
-        Say("simmodule: cannot create the %s window (error %lu)\n", g_options.windowClass,
+        Say("%s: cannot create the %s window (error %lu)\n", ProgramName(), g_options.windowClass,
             GetLastError());
         return 1;
     }
     WatchForEnd(g_options.seconds, RequestEnd);
-    Say("simmodule ready: class %s, version 0x%08X, marker 0x%08X, mapping %s\n",
+    Say("%s ready: class %s, version 0x%08X, marker 0x%08X, mapping %s\n", ProgramName(),
         g_options.windowClass, g_options.version, g_options.marker, g_options.mappingName);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
-    Say("simmodule: %u exchanges, ending\n", g_exchanges);
+    Say("%s: %u exchanges, ending\n", ProgramName(), g_exchanges);
     return 0;
 }
