@@ -114,9 +114,11 @@ TEST(KitScenario, RefusesEachFaultyLineWithItsNumberAndWhy) {
 TEST(KitScenario, ReportsEveryFaultyLineAndAFileThatIsNotThere) {
     Scenario scenario;
     std::vector<std::string> errors;
-    EXPECT_FALSE(ReadScenario("0 lamps\n1 display 1 5\n1 display 99 1\n", scenario, errors));
-    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_FALSE(
+        ReadScenario("0 lamps\n2 display 1 5\n3 display 99 1\n1 repeat", scenario, errors));
+    ASSERT_EQ(errors.size(), 3u);
     EXPECT_EQ(errors[1].rfind("line 3: ", 0), 0u) << errors[1];
+    EXPECT_EQ(errors[2].rfind("line 4: time 1 comes before the 3", 0), 0u) << errors[2];
 
     EXPECT_FALSE(LoadScenarioFile("no-such-dir/scenario.txt", scenario, errors));
     ASSERT_EQ(errors.size(), 1u);

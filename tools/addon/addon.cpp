@@ -43,7 +43,8 @@ bool ReadScenarioFile() {
     for (std::size_t i = 0; i < errors.size() && i < kShownErrors; ++i) {
         Say("  %s\n", errors[i].c_str());
     }
-    if (errors.size() > kShownErrors) Say("  and %zu more\n", errors.size() - kShownErrors);
+    if (errors.size() > kShownErrors)
+        Say("  and %u more\n", static_cast<unsigned>(errors.size() - kShownErrors));
     return false;
 }
 
@@ -75,8 +76,9 @@ void DescribeEncoderCommand(std::int32_t code, double target, std::uint8_t* stat
     const EncoderRow* encoder = EncoderOfCommand(code);
     if (encoder == nullptr) return;
     const DisplayRow& display = *DisplayByNumber(encoder->display);
-    Say("    encoder %zu (counter 0x%04X) targets display %u (0x%04X)\n", EncoderNumber(*encoder),
-        encoder->counterOffset, encoder->display, display.destination);
+    Say("    encoder %u (counter 0x%04X) targets display %u (0x%04X)\n",
+        static_cast<unsigned>(EncoderNumber(*encoder)), encoder->counterOffset, encoder->display,
+        display.destination);
     if (!g_options.echo) return;
     const Echo echo = EchoEncoder(*encoder, target, stateBlock);
     ApplyFieldWrites(echo.writes, stateBlock);
@@ -84,12 +86,20 @@ void DescribeEncoderCommand(std::int32_t code, double target, std::uint8_t* stat
         static_cast<long long>(echo.shown), echo.limited ? ", as far as it goes" : "");
 }
 
-// Plays every step that is due, each as one line of output.
+// Plays every step that is due. The first round prints each step, later ones only their start.
 void PlayScenario(std::uint8_t* stateBlock) {
     const double elapsed = static_cast<double>(GetTickCount64() - g_startMs) / 1000.0;
     while (const ScenarioStep* step = NextDueStep(g_scenario, g_player, elapsed)) {
         ApplyFieldWrites(step->writes, stateBlock);
-        Say("%.3f s, line %zu: %s\n", elapsed, step->line, step->text.c_str());
+        if (g_player.round != 0) {
+            if (g_player.next == 1) {
+                Say("%.3f s: round %u, from the start\n", elapsed,
+                    static_cast<unsigned>(g_player.round + 1));
+            }
+            continue;
+        }
+        Say("%.3f s, line %u: %s\n", elapsed, static_cast<unsigned>(step->line),
+            step->text.c_str());
     }
 }
 

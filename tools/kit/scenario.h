@@ -39,6 +39,7 @@ bool LoadScenarioFile(const char* path, Scenario& scenario, std::vector<std::str
 struct ScenarioPlayer {
     std::size_t next;   // the step to play next
     double roundStart;  // seconds from the start at which the current round began
+    std::size_t round;  // rounds begun before the current one
 };
 
 // The next step due at `elapsed` seconds from the start, or null when none is due yet; a repeat

@@ -140,16 +140,22 @@ std::string JoinWords(const Words& words) {
 }
 
 // Reads one line that holds a step; "" or why it is refused.
-std::string ReadStep(const Words& words, std::size_t line, Scenario& scenario,
-                     std::size_t& repeatLine) {
+// What reading has met so far, refused lines included.
+struct Reading {
+    double lastSeconds;      // the time of the last line that had one
+    std::size_t repeatLine;  // the line of the repeat, 0 before it
+};
+
+std::string ReadStep(const Words& words, std::size_t line, Scenario& scenario, Reading& reading) {
     const std::optional<double> seconds = ParseNumber(words[0]);
     if (!seconds || *seconds < 0) {
         return Quoted(words[0]) + " is not a time: a step begins with its seconds from the start";
     }
-    if (repeatLine != 0) {
-        return "the repeat of line " + std::to_string(repeatLine) + " is the last step";
+    if (reading.repeatLine != 0) {
+        return "the repeat of line " + std::to_string(reading.repeatLine) + " is the last step";
     }
-    const double previous = scenario.steps.empty() ? 0.0 : scenario.steps.back().seconds;
+    const double previous = reading.lastSeconds;
+    reading.lastSeconds = *seconds;
     if (*seconds < previous) {
         char text[96];
         std::snprintf(text, sizeof text, "time %g comes before the %g of the step before it",
@@ -174,7 +180,7 @@ std::string ReadStep(const Words& words, std::size_t line, Scenario& scenario,
     if (rule == &kRepeat) {
         if (*seconds <= 0) return "a repeat at time 0 would play the steps without end";
         scenario.repeatAfter = *seconds;
-        repeatLine = line;
+        reading.repeatLine = line;
     } else {
         scenario.steps.push_back(step);
     }
@@ -187,7 +193,7 @@ bool ReadScenario(std::string_view text, Scenario& scenario, std::vector<std::st
     scenario = {};
     errors.clear();
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // Notepad's UTF-8 mark
-    std::size_t repeatLine = 0;
+    Reading reading{};
     std::size_t line = 0;
     while (!text.empty()) {
         ++line;
@@ -198,7 +204,7 @@ bool ReadScenario(std::string_view text, Scenario& scenario, std::vector<std::st
         if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
         const Words words = SplitWords(content);
         if (words.empty()) continue;
-        const std::string refused = ReadStep(words, line, scenario, repeatLine);
+        const std::string refused = ReadStep(words, line, scenario, reading);
         if (!refused.empty()) errors.push_back("line " + std::to_string(line) + ": " + refused);
     }
     return errors.empty();
@@ -242,5 +248,6 @@ const ScenarioStep* NextDueStep(const Scenario& scenario, ScenarioPlayer& player
         }
         player.roundStart += scenario.repeatAfter;
         player.next = 0;
+        ++player.round;
     }
 }
