@@ -43,8 +43,9 @@ bool ReadScenarioFile() {
     for (std::size_t i = 0; i < errors.size() && i < kShownErrors; ++i) {
         Say("  %s\n", errors[i].c_str());
     }
-    if (errors.size() > kShownErrors)
+    if (errors.size() > kShownErrors) {
         Say("  and %u more\n", static_cast<unsigned>(errors.size() - kShownErrors));
+    }
     return false;
 }
 

@@ -4,14 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <optional>
 
 #include "tools/kit/scenario.h"
 
 namespace {
 
-constexpr long kMaxFileBytes = 1 << 20;
+constexpr std::size_t kMaxFileBytes = 1 << 20;
 
 using Words = std::vector<std::string_view>;
 
@@ -32,26 +31,20 @@ bool IsHex(std::string_view word) {
 // and "nan" are not numbers here.
 std::optional<double> ParseNumber(std::string_view word) {
     const std::string text(word);
-    const char* digits = text.c_str();
-    char* end = nullptr;
-    double value = 0.0;
     if (IsHex(word)) {
         if (word.find_first_not_of("0123456789abcdefABCDEF", 2) != std::string_view::npos) {
             return std::nullopt;
         }
-        value = static_cast<double>(std::strtoull(digits, &end, 16));
-    } else {
-        const std::size_t start = word.find_first_not_of("+-") == 1 ? 1 : 0;
-        const std::size_t dot = word.find('.');
-        if (word.empty() ||
-            word.find_first_not_of("0123456789.", start) != std::string_view::npos ||
-            (dot != std::string_view::npos && word.find('.', dot + 1) != std::string_view::npos) ||
-            word.find_first_of("0123456789") == std::string_view::npos) {
-            return std::nullopt;
-        }
-        value = std::strtod(digits, &end);
+        return static_cast<double>(std::strtoull(text.c_str(), nullptr, 16));
     }
-    return value;
+    const std::size_t start = word.find_first_not_of("+-") == 1 ? 1 : 0;
+    const std::size_t dot = word.find('.');
+    if (word.empty() || word.find_first_not_of("0123456789.", start) != std::string_view::npos ||
+        (dot != std::string_view::npos && word.find('.', dot + 1) != std::string_view::npos) ||
+        word.find_first_of("0123456789") == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::strtod(text.c_str(), nullptr);
 }
 
 // Whole numbers within +-2^53, where a double holds every one of them.
@@ -122,11 +115,12 @@ constexpr StepWord kStepWords[] = {
 };
 constexpr const StepWord& kRepeat = kStepWords[3];
 
+// Spaces and tabs part words; a carriage return is what Windows editors end a line with.
 Words SplitWords(std::string_view line) {
     Words words;
     std::size_t at = 0;
-    while ((at = line.find_first_not_of(" \t", at)) != std::string_view::npos) {
-        const std::size_t end = std::min(line.find_first_of(" \t", at), line.size());
+    while ((at = line.find_first_not_of(" \t\r", at)) != std::string_view::npos) {
+        const std::size_t end = std::min(line.find_first_of(" \t\r", at), line.size());
         words.push_back(line.substr(at, end - at));
         at = end;
     }
@@ -139,13 +133,13 @@ std::string JoinWords(const Words& words) {
     return text;
 }
 
-// Reads one line that holds a step; "" or why it is refused.
 // What reading has met so far, refused lines included.
 struct Reading {
     double lastSeconds;      // the time of the last line that had one
     std::size_t repeatLine;  // the line of the repeat, 0 before it
 };
 
+// Reads one line that holds a step; "" or why it is refused.
 std::string ReadStep(const Words& words, std::size_t line, Scenario& scenario, Reading& reading) {
     const std::optional<double> seconds = ParseNumber(words[0]);
     if (!seconds || *seconds < 0) {
@@ -201,7 +195,6 @@ bool ReadScenario(std::string_view text, Scenario& scenario, std::vector<std::st
         std::string_view content = text.substr(0, end);
         text.remove_prefix(std::min(end + 1, text.size()));
         content = content.substr(0, content.find('#'));
-        if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
         const Words words = SplitWords(content);
         if (words.empty()) continue;
         const std::string refused = ReadStep(words, line, scenario, reading);
@@ -221,13 +214,12 @@ bool LoadScenarioFile(const char* path, Scenario& scenario, std::vector<std::str
     std::string text;
     char chunk[4096];
     std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 &&
-           text.size() <= static_cast<std::size_t>(kMaxFileBytes)) {
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0 && text.size() <= kMaxFileBytes) {
         text.append(chunk, got);
     }
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    if (failed || text.size() > static_cast<std::size_t>(kMaxFileBytes)) {
+    if (failed || text.size() > kMaxFileBytes) {
         errors.push_back(std::string(path) +
                          (failed ? " cannot be read" : " is over 1 MiB: not a scenario"));
         return false;
