@@ -11,6 +11,7 @@
 
 #include "tests/unit/export_world.h"
 #include "tools/kit/encoder_echo.h"
+#include "tools/kit/real_thing.h"
 #include "tools/kit/scenario.h"
 
 namespace {
@@ -195,6 +196,36 @@ TEST_F(KitEcho, EncoderCommandsSetTheirDisplayToTheTarget) {
     }
     EXPECT_EQ(EncoderOfCommand(1231), nullptr);
     EXPECT_EQ(EncoderNumber(*EncoderOfCommand(1239)), 7u);
+}
+
+// The kit stays away from the real thing also where Wine shows nothing: a mapping of an
+// elevated add-on, refused to us, still exists; only "no such object" means none.
+TEST(KitRealThing, AModuleWindowOrAnAddonMappingOfAnyAccessKeepsTheKitAway) {
+    fake::Reset();
+    EXPECT_EQ(RunningModuleClass(), nullptr);
+    fake::AddWindow("fs98main");
+    EXPECT_STREQ(RunningModuleClass(), "FS98MAIN");
+
+    const struct {
+        bool published;
+        DWORD openError;  // 0: OpenFileMappingW does as the world says
+        bool exists;
+    } mappings[] = {{false, 0, false},
+                    {true, 0, true},
+                    {true, ERROR_ACCESS_DENIED, true},
+                    {false, ERROR_INVALID_HANDLE, true},  // the name held by another kind
+                    {true, ERROR_FILE_NOT_FOUND, false}};
+    for (const auto& mapping : mappings) {
+        fake::Reset();
+        if (mapping.published) {
+            fake::CreateBlockAsOtherProcess("iFly737NG_SDK_FileMappingObject", 4096);
+        }
+        if (mapping.openError != 0) {
+            fake::FailNext(fake::Call::OpenFileMappingW, 1, mapping.openError);
+        }
+        EXPECT_EQ(AddonStateMappingExists(), mapping.exists) << mapping.openError;
+        EXPECT_EQ(fake::LiveHandleCount(), 0u);
+    }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "tools/addon/cockpit_script.h"
 #include "tools/console/console.h"
 #include "tools/kit/encoder_echo.h"
+#include "tools/kit/real_thing.h"
 #include "tools/kit/scenario.h"
 
 namespace {
@@ -49,12 +50,8 @@ bool ReadScenarioFile() {
     return false;
 }
 
-// The kit never publishes a second state block beside the aircraft's: a panel would read the
-// kit's values as the aircraft's, or the aircraft's as the kit's.
 bool AddonAlreadyRuns() {
-    const HANDLE existing = OpenFileMappingW(FILE_MAP_READ, FALSE, kStateMappingName);
-    if (existing == nullptr) return false;
-    CloseHandle(existing);
+    if (!AddonStateMappingExists()) return false;
     Say("%s: the add-on's state mapping iFly737NG_SDK_FileMappingObject exists already: the "
         "aircraft add-on, or another kit add-on, is running, and %s does not start beside it.\n",
         ProgramName(), ProgramName());

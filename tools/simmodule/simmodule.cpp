@@ -2,12 +2,12 @@
 // tried end to end without a simulator. See module_options.cpp for its command line.
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <new>
 
 #include "platform/win32.h"
 #include "tools/console/console.h"
 #include "tools/exchange/module_space.h"
+#include "tools/kit/real_thing.h"
 #include "tools/simmodule/module_options.h"
 #include "tools/simmodule/offsets_mapping.h"
 
@@ -104,17 +104,13 @@ void RequestEnd() {
     PostMessageA(g_window, WM_CLOSE, 0, 0);
 }
 
-// The kit never opens a second module window beside the simulator's: clients would find one or
-// the other by class, and a panel might read the kit's offsets as the simulator's.
 bool ModuleAlreadyRuns() {
-    for (const char* windowClass : {"UIPCMAIN", "FS98MAIN"}) {
-        if (FindWindowExA(nullptr, nullptr, windowClass, nullptr) == nullptr) continue;
-        Say("%s: a simulator module window (class %s) exists already: the simulator, or another "
-            "kit module, is running, and %s does not start beside it.\n",
-            ProgramName(), windowClass, ProgramName());
-        return true;
-    }
-    return false;
+    const char* windowClass = RunningModuleClass();
+    if (windowClass == nullptr) return false;
+    Say("%s: a simulator module window (class %s) exists already: the simulator, or another "
+        "kit module, is running, and %s does not start beside it.\n",
+        ProgramName(), windowClass, ProgramName());
+    return true;
 }
 
 // Creates the named mapping and places the offset space in it, holding the handshake values.
