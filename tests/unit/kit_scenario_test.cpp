@@ -203,7 +203,12 @@ TEST_F(KitEcho, EncoderCommandsSetTheirDisplayToTheTarget) {
 TEST(KitRealThing, AModuleWindowOrAnAddonMappingOfAnyAccessKeepsTheKitAway) {
     fake::Reset();
     EXPECT_EQ(RunningModuleClass(), nullptr);
-    fake::AddWindow("fs98main");
+    const HWND own = fake::AddWindow("UIPCMAIN");
+    EXPECT_EQ(RunningModuleClass(own), nullptr);
+    fake::AddWindow("uipcmain");
+    EXPECT_STREQ(RunningModuleClass(own), "UIPCMAIN");
+    fake::Reset();
+    fake::AddWindow("FS98MAIN");
     EXPECT_STREQ(RunningModuleClass(), "FS98MAIN");
 
     const struct {

@@ -107,7 +107,8 @@ TEST_F(KitTest, ATurnedCounterMovesItsDisplayThroughTheEcho) {
         << addon_.Output();
 }
 
-// Each says why and ends with 3; a scenario that cannot be read ends with 2 before that.
+// Each says why and ends with 3; a scenario that cannot be read ends with 2 before that. A kit
+// module already running ends with 3 once a simulator's window appears.
 TEST_F(KitTest, NeitherStandInStartsBesideTheRealThing) {
     ASSERT_TRUE(StartModule());
     ASSERT_TRUE(StartAddon());
@@ -128,6 +129,21 @@ TEST_F(KitTest, NeitherStandInStartsBesideTheRealThing) {
         EXPECT_EQ(second.ExitCode(), refusal.exitCode) << second.Output();
         EXPECT_NE(second.Output().find(refusal.says), std::string::npos) << second.Output();
     }
+
+    // A simulator started after the kit module: the module makes way.
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "FS98MAIN";
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+    const HWND simulator = CreateWindowExA(0, "FS98MAIN", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                           nullptr, nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(simulator, nullptr);
+    EXPECT_TRUE(module_.WaitForExit(5000));
+    EXPECT_EQ(module_.ExitCode(), 3u);
+    EXPECT_NE(module_.Output().find("(class FS98MAIN) appeared"), std::string::npos)
+        << module_.Output();
+    DestroyWindow(simulator);
 }
 
 }  // namespace

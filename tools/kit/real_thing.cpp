@@ -11,9 +11,12 @@ constexpr BOOL kNotInheritable = 0;
 
 }  // namespace
 
-const char* RunningModuleClass() {
+const char* RunningModuleClass(HWND own) {
     for (const char* windowClass : {"UIPCMAIN", "FS98MAIN"}) {
-        if (FindWindowExA(nullptr, nullptr, windowClass, nullptr) != nullptr) return windowClass;
+        HWND found = FindWindowExA(nullptr, nullptr, windowClass, nullptr);
+        if (found == own && found != nullptr)
+            found = FindWindowExA(nullptr, own, windowClass, nullptr);
+        if (found != nullptr) return windowClass;
     }
     return nullptr;
 }

@@ -3,8 +3,11 @@
 // the kit's, and clients would find one module window or the other by chance.
 #pragma once
 
-// The class of a module window that exists ("UIPCMAIN" or "FS98MAIN"), or null.
-const char* RunningModuleClass();
+#include "platform/win32.h"
+
+// The class of a module window that exists ("UIPCMAIN" or "FS98MAIN") other than `own`, or null.
+// A running kit module asks again now and then: a simulator started after it gets the field.
+const char* RunningModuleClass(HWND own = nullptr);
 
 // Whether the add-on's state mapping exists. Only "no such object" counts as absent: a mapping
 // that an elevated add-on holds is refused to us (access denied) and still exists.

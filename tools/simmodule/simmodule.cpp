@@ -18,8 +18,12 @@ HANDLE g_offsetsMapping;         // the named mapping other processes open
 std::uint8_t* g_offsetsBase;     // its view: the space first, the counters after it
 exchange::ModuleSpace* g_space;  // the space, living in that view
 HWND g_window;                   // the window clients find by class
+int g_exitCode;                  // 3 once another module window appeared beside ours
 UINT g_ipcMessage;               // "FsasmLib:IPC"
 std::uint32_t g_exchanges;       // messages handled so far
+
+constexpr UINT_PTR kWatchTimer = 1;
+constexpr UINT kWatchPeriodMs = 1000;
 
 static_assert(offsetof(exchange::ModuleSpace, bytes) == 0);
 static_assert(sizeof(exchange::ModuleSpace) <= kExchangeCountAt);
@@ -86,9 +90,23 @@ LRESULT OnIpcMessage(WPARAM wParam) {
     return g_options.answer;
 }
 
+// Runs every second: a simulator started after the kit module gets the field to itself.
+void OnWatchTimer() {
+    const char* windowClass = RunningModuleClass(g_window);
+    if (windowClass == nullptr) return;
+    Say("%s: a simulator module window (class %s) appeared beside this one: the simulator has "
+        "started, and %s ends.\n",
+        ProgramName(), windowClass, ProgramName());
+    g_exitCode = 3;
+    DestroyWindow(g_window);
+}
+
 LRESULT CALLBACK ModuleWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == g_ipcMessage && g_ipcMessage != 0) return OnIpcMessage(wParam);
     switch (message) {
+        case WM_TIMER:
+            OnWatchTimer();
+            return 0;
         case WM_CLOSE:
             DestroyWindow(window);
             return 0;
@@ -163,10 +181,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     WatchForEnd(g_options.seconds, RequestEnd);
+    SetTimer(g_window, kWatchTimer, kWatchPeriodMs, nullptr);
     Say("%s ready: class %s, version 0x%08X, marker 0x%08X, mapping %s\n", ProgramName(),
         g_options.windowClass, g_options.version, g_options.marker, g_options.mappingName);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
     Say("%s: %u exchanges, ending\n", ProgramName(), g_exchanges);
-    return 0;
+    return g_exitCode;
 }
