@@ -108,10 +108,11 @@ fuzz: deps
 	scripts/fuzz $(FUZZ_SECONDS)
 
 # dist/Quorvane-VERSION-win64.zip: Quorvane.exe and monitor.exe as the Windows tree builds and
-# tests them, the user's README, the offsets page and table, and the licence.
+# tests them, the user's README, the offsets page and table, the licence, and the test kit (the
+# stand-in module and add-on, its README and example scenarios).
 dist: deps
 	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || cmake --preset linux-mingw-w64
-	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane monitor
+	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane monitor simmodule addon
 	@scripts/dist $(WINDOWS) dist
 
 clean:

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <sstream>
 #include <string>
 
 #include "bridge/bridge.h"
@@ -107,11 +108,11 @@ class CycleAgainstStandIns : public ::testing::Test {
                                              << expected;
     }
 
-    // Whether the add-on has printed exactly `expected` as the commands it took in this test.
+    // Whether the add-on has printed exactly `expected` as the commands it took in this test: its
+    // "command" lines, without the indented notes on which encoder a command is for.
     ::testing::AssertionResult CommandsTaken(const std::string& expected) const {
         std::string taken;
-        if (WaitFor(
-                [&] { return (taken = addon_.Output().substr(commandsBefore_)) == expected; })) {
+        if (WaitFor([&] { return (taken = CommandLines()) == expected; })) {
             return ::testing::AssertionSuccess();
         }
         return ::testing::AssertionFailure() << "the add-on took:\n"
@@ -120,6 +121,15 @@ class CycleAgainstStandIns : public ::testing::Test {
     }
 
   private:
+    std::string CommandLines() const {
+        std::istringstream output(addon_.Output().substr(commandsBefore_));
+        std::string lines;
+        for (std::string line; std::getline(output, line);) {
+            if (line.rfind("command ", 0) == 0) lines += line + "\n";
+        }
+        return lines;
+    }
+
     static std::string StartAndOpenBothSides();
     static std::string TracedRecords(std::uint32_t number);
 

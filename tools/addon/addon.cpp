@@ -2,14 +2,21 @@
 // a simulator. See addon_options.cpp for its command line.
 #include <atomic>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/win32.h"
 #include "tools/addon/addon_blocks.h"
 #include "tools/addon/addon_options.h"
 #include "tools/addon/cockpit_script.h"
 #include "tools/console/console.h"
+#include "tools/kit/encoder_echo.h"
+#include "tools/kit/real_thing.h"
+#include "tools/kit/scenario.h"
 
 namespace {
+
+constexpr std::size_t kShownErrors = 20;
 
 struct PublishedBlock {
     HANDLE mapping;
@@ -17,10 +24,38 @@ struct PublishedBlock {
 };
 
 std::atomic<bool> g_endRequested;
+AddonOptions g_options;
+Scenario g_scenario;
+ScenarioPlayer g_player;
+ULONGLONG g_startMs;
 
 // Runs on the watcher thread when the program is to end.
 void RequestEnd() {
     g_endRequested = true;
+}
+
+// Reads the scenario, if one is given; false, with every refused line printed, when it cannot be
+// played as a whole.
+bool ReadScenarioFile() {
+    if (g_options.scenarioPath == nullptr) return true;
+    std::vector<std::string> errors;
+    if (LoadScenarioFile(g_options.scenarioPath, g_scenario, errors)) return true;
+    Say("%s: the scenario %s cannot be played:\n", ProgramName(), g_options.scenarioPath);
+    for (std::size_t i = 0; i < errors.size() && i < kShownErrors; ++i) {
+        Say("  %s\n", errors[i].c_str());
+    }
+    if (errors.size() > kShownErrors) {
+        Say("  and %u more\n", static_cast<unsigned>(errors.size() - kShownErrors));
+    }
+    return false;
+}
+
+bool AddonAlreadyRuns() {
+    if (!AddonStateMappingExists()) return false;
+    Say("%s: the add-on's state mapping iFly737NG_SDK_FileMappingObject exists already: the "
+        "aircraft add-on, or another kit add-on, is running, and %s does not start beside it.\n",
+        ProgramName(), ProgramName());
+    return true;
 }
 
 // False when the mapping cannot be made, or when another add-on published it already.
@@ -31,6 +66,39 @@ bool Publish(const wchar_t* name, std::size_t size, PublishedBlock& block) {
     block.view =
         static_cast<std::uint8_t*>(MapViewOfFile(block.mapping, FILE_MAP_ALL_ACCESS, 0, 0, size));
     return block.view != nullptr;
+}
+
+// Which encoder and display a command is for; with --echo the display then shows the target.
+// A code 1232..1239 posted to the mailbox looks the same here: the add-on cannot tell them apart.
+void DescribeEncoderCommand(std::int32_t code, double target, std::uint8_t* stateBlock) {
+    const EncoderRow* encoder = EncoderOfCommand(code);
+    if (encoder == nullptr) return;
+    const DisplayRow& display = *DisplayByNumber(encoder->display);
+    Say("    encoder %u (counter 0x%04X) targets display %u (0x%04X)\n",
+        static_cast<unsigned>(EncoderNumber(*encoder)), encoder->counterOffset, encoder->display,
+        display.destination);
+    if (!g_options.echo) return;
+    const Echo echo = EchoEncoder(*encoder, target, stateBlock);
+    ApplyFieldWrites(echo.writes, stateBlock);
+    Say("    echo: display %u shows %s%lld%s\n", encoder->display, echo.minus ? "minus " : "",
+        static_cast<long long>(echo.shown), echo.limited ? ", as far as it goes" : "");
+}
+
+// Plays every step that is due. The first round prints each step, later ones only their start.
+void PlayScenario(std::uint8_t* stateBlock) {
+    const double elapsed = static_cast<double>(GetTickCount64() - g_startMs) / 1000.0;
+    while (const ScenarioStep* step = NextDueStep(g_scenario, g_player, elapsed)) {
+        ApplyFieldWrites(step->writes, stateBlock);
+        if (g_player.round != 0) {
+            if (g_player.next == 1) {
+                Say("%.3f s: round %u, from the start\n", elapsed,
+                    static_cast<unsigned>(g_player.round + 1));
+            }
+            continue;
+        }
+        Say("%.3f s, line %u: %s\n", elapsed, static_cast<unsigned>(step->line),
+            step->text.c_str());
+    }
 }
 
 std::int32_t CommandCode(const std::uint8_t* commandBlock) {
@@ -46,7 +114,7 @@ void SetCommandCode(std::uint8_t* commandBlock, std::int32_t code) {
 // Takes a posted command, if any. A client may write the code before the parameter, so the
 // parameter is read a moment after the code was seen; a command that a client overwrites within
 // that moment is not seen, as with the real add-on, which keeps no queue either.
-void TakeCommand(std::uint8_t* commandBlock) {
+void TakeCommand(std::uint8_t* commandBlock, std::uint8_t* stateBlock) {
     if (CommandCode(commandBlock) == kNoCommand) return;
     Sleep(1);
     const std::int32_t code = CommandCode(commandBlock);
@@ -54,6 +122,7 @@ void TakeCommand(std::uint8_t* commandBlock) {
     std::memcpy(&parameter, commandBlock + kCommandParameterAt, sizeof parameter);
     SetCommandCode(commandBlock, kNoCommand);
     Say("command %d parameter %.10g\n", code, parameter);
+    DescribeEncoderCommand(code, parameter, stateBlock);
 }
 
 void ApplyPresets(const AddonOptions& options, std::uint8_t* stateBlock) {
@@ -70,33 +139,39 @@ void ApplyPresets(const AddonOptions& options, std::uint8_t* stateBlock) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    AddonOptions options;
-    if (!ParseAddonOptions(argc, argv, options)) return 2;
+    AddonOptions& options = g_options;
+    if (!ParseAddonOptions(argc, argv, options) || !ReadScenarioFile()) return 2;
+    if (AddonAlreadyRuns()) return 3;
     PublishedBlock state{};
     PublishedBlock command{};
     if (!Publish(kStateMappingName, kStateBlockSize, state) ||
         !Publish(kCommandMappingName, kCommandBlockSize, command)) {
-        Say("addon: cannot publish the SDK mappings (error %lu); is another add-on running?\n",
-            GetLastError());
+        Say("%s: cannot publish the SDK mappings (error %lu)\n", ProgramName(), GetLastError());
         return 1;
     }
     SetCommandCode(command.view, kNoCommand);
     ApplyPresets(options, state.view);
     WatchForEnd(options.seconds, RequestEnd);
-    Say("addon ready: state and command mappings published%s\n",
-        options.script ? ", cockpit script running" : "");
+    // The steps at time 0 are in place before anybody is told the add-on is ready.
+    g_startMs = GetTickCount64();
+    PlayScenario(state.view);
+    Say("%s ready: state and command mappings published%s\n", ProgramName(),
+        options.script                    ? ", cockpit script running"
+        : options.scenarioPath != nullptr ? ", scenario playing"
+                                          : "");
 
     // Commands are looked for every millisecond; the script moves every tick.
     std::uint32_t tick = 0;
     ULONGLONG nextTick = GetTickCount64();
     while (!g_endRequested) {
-        TakeCommand(command.view);
+        TakeCommand(command.view, state.view);
+        PlayScenario(state.view);
         if (options.script && GetTickCount64() >= nextTick) {
             PlayCockpitScript(state.view, tick++);
             nextTick += kScriptTickMs;
         }
         Sleep(1);
     }
-    Say("addon: ending\n");
+    Say("%s: ending\n", ProgramName());
     return 0;
 }

@@ -8,18 +8,22 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: addon [options]\n"
+    " [options] [SCENARIO]\n"
     "Stands in for the aircraft add-on: publishes the state block\n"
     "iFly737NG_SDK_FileMappingObject (4096 bytes) and the command block\n"
     "iFly737NG_SDK1_FileMappingObject (int32 code at 0, double parameter at 8), prints every\n"
     "command that arrives and sets the code back to -1 (no command; 0 is a command).\n"
     "Prints \"ready\" once both mappings exist.\n"
+    "  SCENARIO                 play this scenario file (kit\\README.txt says how to write one)\n"
+    "  --echo                   an encoder command (1232..1239) sets its display to the target\n"
     "  --script                 displays count, lamps blink, values move\n"
     "  --set OFFSET=VALUE       start the int32 state field at OFFSET with VALUE\n"
     "  --set-double OFFSET=VAL  start the double state field at OFFSET with VAL\n"
     "  --seconds N              end after N seconds\n"
     "Other programs may open both mappings by name and change them at any time.\n"
-    "Ends on Ctrl+C, --seconds, or when standard input is a pipe that closes.\n";
+    "Ends on Ctrl+C, --seconds, or when standard input is a pipe that closes.\n"
+    "Exit codes: 2 options or scenario not understood; 3 the add-on's state mapping exists\n"
+    "already (the aircraft or another add-on runs); 1 the mappings cannot be made.\n";
 
 // OFFSET=VALUE, the field lying inside the state block.
 bool TakePreset(int argc, char** argv, int& i, bool isDouble, PresetField& field) {
@@ -48,6 +52,10 @@ bool ParseAddonOptions(int argc, char** argv, AddonOptions& options) {
         const bool setInteger = IsOption(name, "--set");
         if (IsOption(name, "--script")) {
             options.script = true;
+        } else if (IsOption(name, "--echo")) {
+            options.echo = true;
+        } else if (name[0] != '-' && options.scenarioPath == nullptr) {
+            options.scenarioPath = name;
         } else if (IsOption(name, "--seconds")) {
             understood = TakeUnsigned(argc, argv, i, options.seconds);
         } else if (setInteger || IsOption(name, "--set-double")) {
@@ -58,6 +66,8 @@ bool ParseAddonOptions(int argc, char** argv, AddonOptions& options) {
             understood = false;
         }
     }
-    if (!understood) Say("%s", kUsage);
+    // One cockpit at a time: the built-in one or a scenario's.
+    if (options.script && options.scenarioPath != nullptr) understood = false;
+    if (!understood) Say("usage: %s%s", ProgramName(), kUsage);
     return understood;
 }

@@ -15,8 +15,10 @@ struct PresetField {
 };
 
 struct AddonOptions {
-    bool script;            // move fields over time, like a cockpit in use
-    std::uint32_t seconds;  // end after this long; 0: until ended
+    bool script;               // move fields over time, like a cockpit in use
+    const char* scenarioPath;  // a scenario file to play, or null
+    bool echo;                 // an encoder command sets its display to the target
+    std::uint32_t seconds;     // end after this long; 0: until ended
     std::size_t presetCount;
     PresetField presets[kMaxPresetFields];
 };

@@ -54,6 +54,22 @@ bool ParseReal(const char* text, double& value) {
     return *end == '\0';
 }
 
+const char* ProgramName() {
+    static char name[MAX_PATH];
+    if (name[0] != '\0') return name;
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return "program";
+    const char* base = path;
+    for (const char* at = path; *at != '\0'; ++at) {
+        if (*at == '\\' || *at == '/') base = at + 1;
+    }
+    std::snprintf(name, sizeof name, "%s", base);
+    char* extension = std::strrchr(name, '.');
+    if (extension != nullptr && _stricmp(extension, ".exe") == 0) *extension = '\0';
+    return name;
+}
+
 bool IsOption(const char* argument, const char* name) {
     return std::strcmp(argument, name) == 0;
 }

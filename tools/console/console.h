@@ -15,6 +15,10 @@ bool ParseUnsigned(const char* text, std::uint32_t& value);
 bool ParseSigned(const char* text, std::int32_t& value);
 bool ParseReal(const char* text, double& value);
 
+// The running program's file name without its folder and ".exe": the kit's copies of the
+// stand-ins are named differently from the build's.
+const char* ProgramName();
+
 bool IsOption(const char* argument, const char* name);
 
 // The value of option argv[i], which is the next argument: advances i past it. False when it is

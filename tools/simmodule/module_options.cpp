@@ -9,7 +9,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: simmodule [options]\n"
+    " [options]\n"
     "Stands in for the simulator's IPC module: owns a window of class UIPCMAIN that answers\n"
     "\"FsasmLib:IPC\" on a 64 KiB offset space. Prints \"ready\" once the window exists.\n"
     "  --class NAME      window class (default UIPCMAIN; FS98MAIN is the other one)\n"
@@ -24,7 +24,9 @@ constexpr char kUsage[] =
     "The offset space is also the named mapping QuorvaneStandInModuleOffsets: bytes\n"
     "0x0000..0xFFFF are the offsets; at 0x11000 a 32-bit count of exchanges, at 0x11004 the\n"
     "last word written at 0x330A. Other programs may read and write it at any time.\n"
-    "Ends on WM_CLOSE, Ctrl+C, --seconds, or when standard input is a pipe that closes.\n";
+    "Ends on WM_CLOSE, Ctrl+C, --seconds, or when standard input is a pipe that closes.\n"
+    "Exit codes: 2 options not understood; 3 a module window (UIPCMAIN or FS98MAIN) exists\n"
+    "already: the simulator or another module runs; 1 the window or mapping cannot be made.\n";
 
 }  // namespace
 
@@ -65,6 +67,6 @@ bool ParseModuleOptions(int argc, char** argv, ModuleOptions& options) {
         }
     }
     options.answer = answer;
-    if (!understood) Say("%s", kUsage);
+    if (!understood) Say("usage: %s%s", ProgramName(), kUsage);
     return understood;
 }

@@ -7,6 +7,7 @@
 #include "platform/win32.h"
 #include "tools/console/console.h"
 #include "tools/exchange/module_space.h"
+#include "tools/kit/real_thing.h"
 #include "tools/simmodule/module_options.h"
 #include "tools/simmodule/offsets_mapping.h"
 
@@ -17,8 +18,12 @@ HANDLE g_offsetsMapping;         // the named mapping other processes open
 std::uint8_t* g_offsetsBase;     // its view: the space first, the counters after it
 exchange::ModuleSpace* g_space;  // the space, living in that view
 HWND g_window;                   // the window clients find by class
+int g_exitCode;                  // 3 once another module window appeared beside ours
 UINT g_ipcMessage;               // "FsasmLib:IPC"
 std::uint32_t g_exchanges;       // messages handled so far
+
+constexpr UINT_PTR kWatchTimer = 1;
+constexpr UINT kWatchPeriodMs = 1000;
 
 static_assert(offsetof(exchange::ModuleSpace, bytes) == 0);
 static_assert(sizeof(exchange::ModuleSpace) <= kExchangeCountAt);
@@ -85,9 +90,23 @@ LRESULT OnIpcMessage(WPARAM wParam) {
     return g_options.answer;
 }
 
+// Runs every second: a simulator started after the kit module gets the field to itself.
+void OnWatchTimer() {
+    const char* windowClass = RunningModuleClass(g_window);
+    if (windowClass == nullptr) return;
+    Say("%s: a simulator module window (class %s) appeared beside this one: the simulator has "
+        "started, and %s ends.\n",
+        ProgramName(), windowClass, ProgramName());
+    g_exitCode = 3;
+    DestroyWindow(g_window);
+}
+
 LRESULT CALLBACK ModuleWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == g_ipcMessage && g_ipcMessage != 0) return OnIpcMessage(wParam);
     switch (message) {
+        case WM_TIMER:
+            OnWatchTimer();
+            return 0;
         case WM_CLOSE:
             DestroyWindow(window);
             return 0;
@@ -103,13 +122,23 @@ void RequestEnd() {
     PostMessageA(g_window, WM_CLOSE, 0, 0);
 }
 
+bool ModuleAlreadyRuns() {
+    const char* windowClass = RunningModuleClass();
+    if (windowClass == nullptr) return false;
+    Say("%s: a simulator module window (class %s) exists already: the simulator, or another "
+        "kit module, is running, and %s does not start beside it.\n",
+        ProgramName(), windowClass, ProgramName());
+    return true;
+}
+
 // Creates the named mapping and places the offset space in it, holding the handshake values.
 bool CreateOffsetSpace() {
     g_offsetsMapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                           kOffsetsMappingSize, g_options.mappingName);
     if (g_offsetsMapping == nullptr) return false;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        Say("simmodule: another stand-in module holds %s; use --mapping\n", g_options.mappingName);
+        Say("%s: another stand-in module holds %s; use --mapping\n", ProgramName(),
+            g_options.mappingName);
         return false;
     }
     g_offsetsBase = static_cast<std::uint8_t*>(
@@ -141,20 +170,22 @@ bool CreateModuleWindow() {
 
 int main(int argc, char** argv) {
     if (!ParseModuleOptions(argc, argv, g_options)) return 2;
+    if (ModuleAlreadyRuns()) return 3;
     if (!CreateOffsetSpace()) {
-        Say("simmodule: cannot create the offsets mapping (error %lu)\n", GetLastError());
+        Say("%s: cannot create the offsets mapping (error %lu)\n", ProgramName(), GetLastError());
         return 1;
     }
     if (!CreateModuleWindow()) {
-        Say("simmodule: cannot create the %s window (error %lu)\n", g_options.windowClass,
+        Say("%s: cannot create the %s window (error %lu)\n", ProgramName(), g_options.windowClass,
             GetLastError());
         return 1;
     }
     WatchForEnd(g_options.seconds, RequestEnd);
-    Say("simmodule ready: class %s, version 0x%08X, marker 0x%08X, mapping %s\n",
+    SetTimer(g_window, kWatchTimer, kWatchPeriodMs, nullptr);
+    Say("%s ready: class %s, version 0x%08X, marker 0x%08X, mapping %s\n", ProgramName(),
         g_options.windowClass, g_options.version, g_options.marker, g_options.mappingName);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
-    Say("simmodule: %u exchanges, ending\n", g_exchanges);
-    return 0;
+    Say("%s: %u exchanges, ending\n", ProgramName(), g_exchanges);
+    return g_exitCode;
 }

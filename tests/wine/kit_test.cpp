@@ -1,0 +1,149 @@
+// The kit as a user runs it: the stand-in add-on playing a scenario file, the bridge's cycle run
+// here as Quorvane runs it, and the block read from the stand-in module. What the scenario asks
+// for must be what a panel reads; a turned counter must move its display back through the
+// echo; neither stand-in may start beside a module or an add-on that already runs.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "bridge/bridge.h"
+#include "sdk/sdk.h"
+#include "simlink/simlink.h"
+#include "tests/wine/stand_in_fixture.h"
+
+namespace {
+
+class KitTest : public StandInTest {
+  protected:
+    void TearDown() override {
+        SdkClose();
+        SdkCloseCommandBlock();  // else the next add-on would find its command block taken
+        LinkClose();
+        std::remove(scenarioPath_.c_str());
+        StandInTest::TearDown();
+    }
+
+    // The module, then the add-on playing `scenario` with `options`, then the bridge between.
+    ::testing::AssertionResult StartKit(const char* scenario, const std::string& options = "") {
+        scenarioPath_ = ExecutableDirectory() + "kit_test_scenario.txt";
+        std::FILE* file = std::fopen(scenarioPath_.c_str(), "wb");
+        if (file == nullptr) return ::testing::AssertionFailure() << "cannot write the scenario";
+        std::fputs(scenario, file);
+        std::fclose(file);
+        ::testing::AssertionResult started = StartModule();
+        if (started) started = StartAddon("\"" + scenarioPath_ + "\" " + options);
+        if (!started) return started;
+        ResetLinkStateForTest();
+        ResetSdkViews();
+        ResetBridgeState();
+        if (!LinkOpen(0, g_bridge.linkResult) || SdkOpen() != LINK_OK) {
+            return ::testing::AssertionFailure() << "the bridge cannot open both sides";
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    // Runs cycles 10 ms apart until `done` holds; false after five seconds.
+    template <typename Condition>
+    bool CycleUntil(Condition done) {
+        for (int cycle = 0; cycle < 500; ++cycle) {
+            if (RunCycle() != LINK_OK) return false;
+            if (done()) return true;
+            Sleep(10);
+        }
+        return false;
+    }
+
+    std::uint32_t Block(std::uint32_t offset, std::size_t size) const {
+        std::uint32_t value = 0;
+        ReadOffsets(offsets_, offset, &value, size);
+        return value;
+    }
+
+    std::string scenarioPath_;
+};
+
+// One step of every kind; the lamp bit of 0x9403 goes on and off again in each round.
+TEST_F(KitTest, ThePanelReadsWhatTheScenarioAsks) {
+    ASSERT_TRUE(
+        StartKit("0 display 1 35000\n0 display 0x943C 1200\n0 display 3 blank\n"
+                 "0 lamp 0x9402 3 on\n0 value 0x9484 -1\n0 value 0x949D 65535\n"
+                 "0 lamp 0x9403 7 off\n0.3 lamp 0x9403 7 on\n0.6 repeat\n"));
+    const struct {
+        std::uint32_t offset;
+        std::size_t size;
+        std::uint32_t value;
+    } asked[] = {{0x9430, 2, 35000}, {0x943C, 2, 1200}, {0x9434, 2, 0xFFFF},
+                 {0x9402, 1, 0x08},  {0x9484, 1, 0xFF}, {0x949D, 2, 0xFFFF}};
+    for (const auto& value : asked) {
+        EXPECT_TRUE(CycleUntil([&] { return Block(value.offset, value.size) == value.value; }))
+            << std::hex << value.offset << " reads " << Block(value.offset, value.size);
+    }
+    int changes = 0;
+    std::uint32_t lamp = Block(0x9403, 1);
+    EXPECT_TRUE(CycleUntil([&] {
+        if (Block(0x9403, 1) != lamp) ++changes;
+        lamp = Block(0x9403, 1);
+        return changes >= 4;
+    })) << "the lamp of bit 7 of 0x9403 changed "
+        << changes << " times";
+    EXPECT_TRUE(addon_.WaitForOutput("round 3, from the start")) << addon_.Output();
+}
+
+TEST_F(KitTest, ATurnedCounterMovesItsDisplayThroughTheEcho) {
+    ASSERT_TRUE(StartKit("0 display 6 1000\n", "--echo"));
+    ASSERT_TRUE(CycleUntil([&] { return Block(0x943A, 2) == 1000; }));
+    const std::uint8_t turns[] = {2, 255};  // +2 steps of 100, then -3
+    const std::uint32_t shown[] = {1200, 900};
+    for (std::size_t i = 0; i < 2; ++i) {
+        WriteOffsets(offsets_, 0x94F0, &turns[i], 1);
+        EXPECT_TRUE(CycleUntil([&] { return Block(0x943A, 2) == shown[i]; }))
+            << "display 6 reads " << Block(0x943A, 2) << "\n"
+            << addon_.Output();
+    }
+    EXPECT_TRUE(
+        addon_.WaitForOutput("command 1232 parameter 1200\n"
+                             "    encoder 0 (counter 0x94F0) targets display 6 (0x943A)\n"
+                             "    echo: display 6 shows 1200\n"))
+        << addon_.Output();
+}
+
+// Each says why and ends with 3; a scenario that cannot be read ends with 2 before that. A kit
+// module already running ends with 3 once a simulator's window appears.
+TEST_F(KitTest, NeitherStandInStartsBesideTheRealThing) {
+    ASSERT_TRUE(StartModule());
+    ASSERT_TRUE(StartAddon());
+    const struct {
+        const char* program;
+        const char* arguments;
+        DWORD exitCode;
+        const char* says;
+    } refusals[] = {
+        {"simmodule.exe", "", 3, "a simulator module window (class UIPCMAIN) exists already"},
+        {"addon.exe", "", 3, "the add-on's state mapping iFly737NG_SDK_FileMappingObject exists"},
+        {"addon.exe", "no-such-scenario.txt", 2, "cannot open no-such-scenario.txt"},
+    };
+    for (const auto& refusal : refusals) {
+        StandInProcess second;
+        ASSERT_TRUE(second.Start(refusal.program, refusal.arguments));
+        ASSERT_TRUE(second.WaitForExit(20000)) << refusal.program;
+        EXPECT_EQ(second.ExitCode(), refusal.exitCode) << second.Output();
+        EXPECT_NE(second.Output().find(refusal.says), std::string::npos) << second.Output();
+    }
+
+    // A simulator started after the kit module: the module makes way.
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "FS98MAIN";
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+    const HWND simulator = CreateWindowExA(0, "FS98MAIN", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                           nullptr, nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(simulator, nullptr);
+    EXPECT_TRUE(module_.WaitForExit(5000));
+    EXPECT_EQ(module_.ExitCode(), 3u);
+    EXPECT_NE(module_.Output().find("(class FS98MAIN) appeared"), std::string::npos)
+        << module_.Output();
+    DestroyWindow(simulator);
+}
+
+}  // namespace
