@@ -103,7 +103,7 @@ const PanelState kPanelStates[] = {
     {BridgePhase::Running, LINK_OK, 0},
     {BridgePhase::Running, LINK_OK, 1},
     {BridgePhase::Running, LINK_OK, kWidestCount},
-    {BridgePhase::Stopped, LINK_SEND_FAILED, 0},
+    {BridgePhase::Stopped, LINK_SEND_FAILED, 0},  // every reason when lost
 };
 constexpr DWORD kLastErrors[] = {0, ERROR_ACCESS_DENIED, ERROR_TIMEOUT};
 constexpr LinkResult kLastCode = 200;  // well past the last link result
@@ -140,6 +140,9 @@ TEST_F(QuorvaneAlone, WindowAndEverySentenceFitTheDisplayScale) {
     QuorvaneProcess quorvane;
     ASSERT_TRUE(quorvane.Start());
     ASSERT_TRUE(quorvane.WaitForWindow());
+    ASSERT_TRUE(WaitUntil(  // the panel is laid out and shows its first lines
+        [&] { return GetWindowTextLengthW(GetDlgItem(quorvane.window(), IDC_PANEL_BRIDGE)) > 0; },
+        5000));
     const UINT dpi = SystemDpi();
     ASSERT_EQ(DpiOfWindow(quorvane.window()), dpi) << "the window is not aware of the DPI";
     RECT frame{};
@@ -164,8 +167,7 @@ TEST_F(QuorvaneAlone, WindowAndEverySentenceFitTheDisplayScale) {
         GetClientRect(line, &room);
         for (const std::string& text : EveryPanelLine(control)) {
             RECT needed{0, 0, room.right * 9 / 10, 0};
-            DrawTextA(screen, text.c_str(), -1, &needed,
-                      DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            DrawTextA(screen, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
             EXPECT_LE(needed.bottom, room.bottom)
                 << dpi << " DPI, " << room.right << " x " << room.bottom << ": " << text;
         }
