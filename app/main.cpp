@@ -13,7 +13,6 @@ HWND g_mainWindow;
 HWND g_statusBar;
 LinkResult g_status;
 BridgePhase g_phase;
-extern const PaceSystem kWindowsPace;
 CycleTimer g_cycleTimer{kWindowsPace};
 
 namespace {

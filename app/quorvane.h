@@ -19,6 +19,7 @@ extern BridgePhase g_phase;   // where the bridge stands, for the panel
 // Drives one poll cycle per tick while the bridge runs. Started only by StartBridgeOrReport;
 // stopped by Reconnect, a failed cycle, Exit and the window's destruction.
 extern CycleTimer g_cycleTimer;
+extern const PaceSystem kWindowsPace;  // its system calls
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,7 +3,7 @@
 // After windows.h, whose types it needs.
 #include <timeapi.h>
 
-#include "app/cycle_timer.h"
+#include "app/quorvane.h"
 
 namespace {
 
