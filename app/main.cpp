@@ -4,6 +4,7 @@
 // After windows.h, whose types it needs.
 #include <commctrl.h>
 
+#include "app/dpi.h"
 #include "app/quorvane.h"
 #include "bridge/connection.h"
 
@@ -12,6 +13,7 @@ HWND g_mainWindow;
 HWND g_statusBar;
 LinkResult g_status;
 BridgePhase g_phase;
+CycleTimer g_cycleTimer{kWindowsPace};
 
 namespace {
 
@@ -67,14 +69,14 @@ void StartBridgeOrReport() {
     g_phase = BridgePhase::Running;
     SetStatusText(L"Status: OK");
     RefreshPanel();
-    SetTimer(g_mainWindow, kCycleTimerId, kCyclePeriodMs, nullptr);
+    g_cycleTimer.Start(g_mainWindow);
 }
 
 // Runs for File > Reconnect. While the bridge runs there is nothing to mend, and during
 // "Status: LOADING" the thread sleeps, so a command that waited for it finds the bridge running.
 void Reconnect() {
     if (g_status == LINK_OK) return;
-    KillTimer(g_mainWindow, kCycleTimerId);
+    g_cycleTimer.Stop(g_mainWindow);
     EnableMenuItem(GetMenu(g_mainWindow), IDM_RECONNECT, MF_BYCOMMAND | MF_GRAYED);
     DisconnectBothSides();
     g_status = ConnectBothSides();
@@ -85,6 +87,7 @@ void Reconnect() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     g_instance = instance;
     g_status = ConnectBothSides();
+    g_cycleTimer.OptOutOfThrottling();
 
     LoadStringW(instance, IDS_APP_TITLE, g_title, APP_TEXT_LENGTH);
     LoadStringW(instance, IDS_CLASS_NAME, g_className, APP_TEXT_LENGTH);
@@ -95,8 +98,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     INITCOMMONCONTROLSEX commonControls{sizeof commonControls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&commonControls);
 
-    g_mainWindow = CreateWindowExW(0, g_className, g_title, kMainWindowStyle, 100, 100, 300, 200,
-                                   nullptr, nullptr, instance, nullptr);
+    const UINT dpi = SystemDpi();
+    g_mainWindow =
+        CreateWindowExW(0, g_className, g_title, kMainWindowStyle, 100, 100, ScaleForDpi(300, dpi),
+                        ScaleForDpi(200, dpi), nullptr, nullptr, instance, nullptr);
     if (!g_mainWindow) return 0;
     ShowWindow(g_mainWindow, showCommand);
     UpdateWindow(g_mainWindow);

@@ -46,7 +46,7 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, AboutBoxProc, 0);
             return 0;
         case IDM_EXIT:
-            KillTimer(window, kCycleTimerId);
+            g_cycleTimer.Stop(window);
             DestroyWindow(window);
             return 0;
         case IDM_RECONNECT:
@@ -57,8 +57,8 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Runs every tick of the cycle timer. A failed cycle stops the bridge until File > Reconnect;
-// the timer keeps ticking without effect. The panel follows the counts a few times a second.
+// Runs every tick of the cycle timer. A failed cycle stops the bridge, and the timer with its
+// finer tick, until File > Reconnect. The panel follows the counts a few times a second.
 LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (g_status == LINK_OK) {
         g_status = RunCycle();
@@ -66,14 +66,28 @@ LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             RefreshPanelWhenDue();
         } else {
             g_phase = BridgePhase::Stopped;
+            g_cycleTimer.Stop(window);
             ReportNotOk();
         }
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Runs when the window goes, from Exit or from closing it; ends the message loop.
-LRESULT OnDestroy() {
+// Runs when the window moved to a monitor of another scale: it takes the size Windows suggests
+// for it there, and the panel its font.
+LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOutPanel(window, HIWORD(wParam));
+    return 0;
+}
+
+// Runs when the window goes, from Exit or from closing it; ends the message loop. Closing
+// leaves the timer set, and Windows would kill it, but not give the resolution back.
+LRESULT OnDestroy(HWND window) {
+    g_cycleTimer.Stop(window);
     PostQuitMessage(0);
     return 0;
 }
@@ -92,8 +106,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnTimer(window, message, wParam, lParam);
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam));
+        case WM_DPICHANGED:
+            return OnDpiChanged(window, wParam, lParam);
         case WM_DESTROY:
-            return OnDestroy();
+            return OnDestroy(window);
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }

@@ -5,16 +5,21 @@
 
 #include <cstring>
 
+#include "app/dpi.h"
 #include "app/quorvane.h"
 
 namespace {
 
 constexpr int kLineIds[] = {IDC_PANEL_MODULE, IDC_PANEL_ADDON, IDC_PANEL_BRIDGE};
 constexpr int kLineCount = sizeof kLineIds / sizeof kLineIds[0];
-constexpr int kMargin = 6;               // pixels around and between the lines
+// The lines share the height in these parts: the module's and the bridge's may wrap to three
+// rows of text, the add-on's to two.
+constexpr int kLineShares[kLineCount] = {3, 2, 3};
+constexpr int kMargin = 6;               // pixels around and between the lines, at 96 DPI
 constexpr DWORD kRefreshPeriodMs = 250;  // while running: at most four times a second
 
 HWND g_lines[kLineCount];
+HFONT g_font;           // the message font at the window's DPI, owned here
 PanelLines g_shown;     // what the lines show now: a line is set again only when it changed
 DWORD g_lastRefreshMs;  // GetTickCount of the last refresh
 
@@ -27,23 +32,43 @@ void ShowLine(HWND line, const char* text, char (&shown)[kPanelLineLength]) {
 
 }  // namespace
 
-// Runs once, from the main window's creation, after the status bar exists. The lines share
-// the client area above it; each wraps its words.
+// Runs once, from the main window's creation, after the status bar exists. Each line wraps its
+// words.
 void CreatePanel(HWND window) {
+    for (int i = 0; i < kLineCount; ++i) {
+        g_lines[i] = CreateWindowExW(
+            0, L"Static", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLineIds[i])), g_instance, nullptr);
+    }
+    LayOutPanel(window, DpiOfWindow(window));
+}
+
+// The status bar and the lines take the message font for `dpi`; the lines share the client
+// area above the bar.
+void LayOutPanel(HWND window, UINT dpi) {
+    const HFONT previous = g_font;
+    g_font = CreateMessageFont(dpi);
+    const auto font = reinterpret_cast<WPARAM>(g_font ? g_font : GetStockObject(DEFAULT_GUI_FONT));
+    SendMessageW(g_statusBar, WM_SETFONT, font, FALSE);
+    SendMessageW(g_statusBar, WM_SIZE, 0, 0);  // its height follows the font
+
     RECT client{};
     GetClientRect(window, &client);
     RECT bar{};
     GetWindowRect(g_statusBar, &bar);
-    const int width = client.right - 2 * kMargin;
-    const int height = (client.bottom - (bar.bottom - bar.top) - kMargin) / kLineCount - kMargin;
-    const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+    const int margin = ScaleForDpi(kMargin, dpi);
+    const int width = client.right - 2 * margin;
+    const int height = client.bottom - (bar.bottom - bar.top) - (kLineCount + 1) * margin;
+    int shares = 0;
+    for (const int share : kLineShares) shares += share;
+    int top = margin;
     for (int i = 0; i < kLineCount; ++i) {
-        g_lines[i] = CreateWindowExW(
-            0, L"Static", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kMargin,
-            kMargin + i * (height + kMargin), width, height, window,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLineIds[i])), g_instance, nullptr);
-        SendMessageW(g_lines[i], WM_SETFONT, font, FALSE);
+        const int lineHeight = height * kLineShares[i] / shares;
+        MoveWindow(g_lines[i], margin, top, width, lineHeight, TRUE);
+        SendMessageW(g_lines[i], WM_SETFONT, font, TRUE);
+        top += lineHeight + margin;
     }
+    if (previous) DeleteObject(previous);
 }
 
 void RefreshPanel() {

@@ -4,12 +4,11 @@
 
 #include <windows.h>
 
+#include "app/cycle_timer.h"
 #include "app/resource_ids.h"
 #include "panel/panel.h"
 #include "simlink/link_result.h"
 
-constexpr UINT_PTR kCycleTimerId = 1;    // the one timer; its id is never examined
-constexpr UINT kCyclePeriodMs = 10;      // one poll cycle per tick
 constexpr DWORD kLoadingPauseMs = 2000;  // how long "Status: LOADING" stands before the bridge runs
 
 extern HINSTANCE g_instance;  // this executable, for its resources
@@ -17,6 +16,10 @@ extern HWND g_mainWindow;     // the one top-level window
 extern HWND g_statusBar;      // its status bar, the program's only report
 extern LinkResult g_status;   // 0 while the bridge runs; a failure ends it until a reconnect
 extern BridgePhase g_phase;   // where the bridge stands, for the panel
+// Drives one poll cycle per tick while the bridge runs. Started only by StartBridgeOrReport;
+// stopped by Reconnect, a failed cycle, Exit and the window's destruction.
+extern CycleTimer g_cycleTimer;
+extern const PaceSystem kWindowsPace;  // its system calls
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -32,8 +35,10 @@ void StartBridgeOrReport();
 // File > Reconnect: release both sides and start again, as a new process would.
 void Reconnect();
 
-// The panel above the status bar, its three lines created once with the window.
+// The panel above the status bar, its three lines created once with the window, and laid out
+// again for each DPI the window meets.
 void CreatePanel(HWND window);
+void LayOutPanel(HWND window, UINT dpi);
 // Sets every line that changed; RefreshPanelWhenDue does so at most four times a second.
 void RefreshPanel();
 void RefreshPanelWhenDue();

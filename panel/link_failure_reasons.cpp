@@ -11,16 +11,16 @@ constexpr LinkResultText kReasons[] = {
     {LINK_NO_SIMULATOR,       "No simulator module was found: start the simulator with its IPC module first, then choose File > Reconnect."},
     {LINK_NO_MESSAGE,         "Windows could not register the module's message: restart Windows if File > Reconnect does not help."},
     {LINK_NO_ATOM,            "Windows' table of global names is full: close other programs, then choose File > Reconnect."},
-    {LINK_NO_MAPPING,         "The shared request buffer could not be created, or another program holds its name: choose File > Reconnect."},
-    {LINK_NO_VIEW,            "The shared request buffer could not be mapped, memory may be short: close other programs, then choose File > Reconnect."},
-    {LINK_BAD_VERSION,        "The module gave no valid version in the handshake: update the simulator's IPC module, then choose File > Reconnect."},
+    {LINK_NO_MAPPING,         "The shared request buffer could not be created, or its name is taken: choose File > Reconnect."},
+    {LINK_NO_VIEW,            "The shared request buffer could not be mapped: close other programs, then choose File > Reconnect."},
+    {LINK_BAD_VERSION,        "The module gave no valid version: update the simulator's IPC module, then choose File > Reconnect."},
     {LINK_WRONG_SIMULATOR,    "The module serves another simulator than the one asked for."},
     {LINK_NOT_OPEN,           "The link to the module was not open: choose File > Reconnect."},
     {LINK_NOTHING_QUEUED,     "An exchange was asked for with nothing to send: choose File > Reconnect."},
-    {LINK_TIMEOUT,            "The module did not answer within 2 seconds, nine times in a row: check that the simulator is not frozen, then choose File > Reconnect."},
-    {LINK_SEND_FAILED,        "Windows could not deliver the request to the module, which has probably closed: start the simulator, then choose File > Reconnect."},
-    {LINK_BAD_REPLY,          "The module received the request but refused it: check the simulator's IPC module, then choose File > Reconnect."},
-    {LINK_MODULE_NOT_RUNNING, "The simulator runs but its IPC module does not answer: install or enable the module, then choose File > Reconnect."},
+    {LINK_TIMEOUT,            "It did not answer within 2 seconds, nine times: check that the simulator is not frozen, then File > Reconnect."},
+    {LINK_SEND_FAILED,        "Windows could not deliver the request; the module has probably closed: start the simulator, then File > Reconnect."},
+    {LINK_BAD_REPLY,          "The module received the request but refused it: check the IPC module, then choose File > Reconnect."},
+    {LINK_MODULE_NOT_RUNNING, "The simulator's IPC module does not answer: install or enable it, then choose File > Reconnect."},
     {LINK_QUEUE_FULL,         "The shared request buffer overflowed: choose File > Reconnect."},
 };
 // clang-format on
@@ -28,8 +28,8 @@ constexpr LinkResultText kReasons[] = {
 // Windows refuses a message across a boundary of rights with access denied: a simulator started
 // as administrator cannot be reached by a program that was not.
 constexpr const char* kRefusedForRights =
-    "Windows refused the request (access denied): the simulator runs as administrator and "
-    "Quorvane does not. Start both the same way, then choose File > Reconnect.";
+    "Access denied: the simulator runs as administrator and Quorvane does not. Start both the "
+    "same way.";
 
 }  // namespace
 

@@ -58,9 +58,7 @@ void ComposeAddonLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
             "Add-on: not found. Load the aircraft in the simulator, then choose File > "
             "Reconnect.";
     } else if (!SdkCommandViewMapped()) {
-        text =
-            "Add-on: connected without its command block: values go out, but posted codes "
-            "and encoder turns are not forwarded.";
+        text = "Add-on: connected without its command block: values go out, commands do not.";
     }
     std::snprintf(line, sizeof line, "%s", text);
 }

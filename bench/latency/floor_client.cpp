@@ -1,7 +1,7 @@
 // The floor under Quorvane's CPU: a client that does across processes only what a quiet cycle
 // must, a 10 ms window timer of its own and on each tick the cycle's nine reads in one exchange
-// with the module. No shown window, no panel, no state block: what Quorvane spends beyond this
-// client, measured alike, is its window and the cycle's own work.
+// with the module. No panel, no state block: what Quorvane spends beyond this client, measured
+// alike, is the cycle's own work and, beyond the message-only floor, its window on the display.
 #include "bench/latency/cycle_reads.h"
 #include "bench/latency/latency.h"
 #include "simlink/simlink.h"
@@ -29,26 +29,38 @@ LRESULT CALLBACK FloorWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     return 0;
 }
 
-// A message-only window: it receives timer messages and nothing is ever drawn for it.
-HWND CreateFloorWindow() {
+// A message-only window, which receives timer messages and has nothing drawn; or, `windowed`, a
+// top-level window minimised as Quorvane's is, with nothing in it.
+HWND CreateFloorWindow(bool windowed) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = FloorWindowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"QuorvaneFloorClient";
     if (RegisterClassW(&windowClass) == 0) return nullptr;
-    return CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           windowClass.hInstance, nullptr);
+    if (!windowed) {
+        return CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                               nullptr, windowClass.hInstance, nullptr);
+    }
+    const HWND window =
+        CreateWindowExW(0, windowClass.lpszClassName, L"Quorvane floor client", WS_OVERLAPPEDWINDOW,
+                        100, 100, 300, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (window == nullptr) return nullptr;
+    // Shown, then minimised, as Quorvane's after its start-up pause.
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    ShowWindow(window, SW_MINIMIZE);
+    return window;
 }
 
 }  // namespace
 
-bool RunFloorClient(std::uint32_t seconds) {
+bool RunFloorClient(std::uint32_t seconds, bool windowed) {
     LinkResult result = LINK_OK;
     if (!LinkOpen(0, result)) {
         Report("floor: the link does not open (result %d)\n", result);
         return false;
     }
-    const HWND window = CreateFloorWindow();
+    const HWND window = CreateFloorWindow(windowed);
     if (window == nullptr) {
         Report("floor: no window (error %lu)\n", GetLastError());
         LinkClose();
@@ -63,6 +75,8 @@ bool RunFloorClient(std::uint32_t seconds) {
     const double elapsedS = (NowMicroseconds() - start) / 1e6;
     DestroyWindow(window);
     LinkClose();
-    Report("floor exchanges_per_s=%.1f failures=%u\n", g_exchanges / elapsedS, g_failures);
+    // The name as the script's results know it.
+    Report("floor name=%s exchanges_per_s=%.1f failures=%u\n",
+           windowed ? "windowed" : "message_only", g_exchanges / elapsedS, g_failures);
     return g_failures == 0;
 }

@@ -23,8 +23,10 @@ bool MeasureTimerPeriod(std::uint32_t seconds);
 bool MeasureChangeLatency(std::uint32_t count);
 
 // For `seconds`, makes the cycle's nine reads on every tick of a 10 ms window timer of its own,
-// nothing else: the floor that Quorvane's CPU is compared with.
-bool RunFloorClient(std::uint32_t seconds);
+// nothing else: the floor that Quorvane's CPU is compared with. The timer's window is
+// message-only, or with `windowed` a minimised top-level window as Quorvane's: under Wine the
+// X11 driver polls the display for any thread that has a real window.
+bool RunFloorClient(std::uint32_t seconds, bool windowed);
 
 // ---- Shared by the measures --------------------------------------------------------------------
 

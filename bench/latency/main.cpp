@@ -10,6 +10,7 @@ constexpr char kUsage[] =
     "       latency period SECONDS       period between the bridge's exchanges\n"
     "       latency change COUNT         state block change to value at the module's offset\n"
     "       latency floor SECONDS        the nine reads on each tick of a 10 ms timer, no more\n"
+    "       latency floor-windowed SECONDS   the same from a minimised top-level window\n"
     "Needs the stand-in module; period and change need the bridge and the add-on running.\n";
 
 bool ParseCount(const char* text, std::uint32_t& value) {
@@ -37,7 +38,9 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(measure, "change") == 0) {
         measured = MeasureChangeLatency(number);
     } else if (std::strcmp(measure, "floor") == 0) {
-        measured = RunFloorClient(number);
+        measured = RunFloorClient(number, false);
+    } else if (std::strcmp(measure, "floor-windowed") == 0) {
+        measured = RunFloorClient(number, true);
     } else {
         Report("%s", kUsage);
         return 2;

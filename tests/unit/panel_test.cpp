@@ -130,7 +130,7 @@ TEST_F(PanelTest, CountsWhileRunningAndSaysWhenTheModuleWasLost) {
     const LinkResult stop = RunCycle();
     ASSERT_EQ(stop, LINK_SEND_FAILED);
     const Panel panel = Compose(BridgePhase::Stopped, stop);
-    EXPECT_PRED2(BeginsWith, panel.module, "Simulator module: lost. Windows refused the request");
+    EXPECT_PRED2(BeginsWith, panel.module, "Simulator module: lost. Access denied");
     EXPECT_PRED2(BeginsWith, panel.addon, "Add-on: connected.");
     EXPECT_PRED2(BeginsWith, panel.bridge, "Bridge: stopped after 3 cycles");
 }

@@ -6,10 +6,20 @@ set_target_properties(app_status_hook PROPERTIES PREFIX "")
 
 quorvane_wine_test(app_tests
     SOURCES app_resources_test.cpp app_window_test.cpp app_bridge_test.cpp app_panel_test.cpp
-            app_process.cpp)
+            app_process.cpp ${PROJECT_SOURCE_DIR}/app/dpi.cpp
+    LIBRARIES panel)
 target_compile_definitions(app_tests PRIVATE UNICODE
     QUORVANE_VERSION=L"${PROJECT_VERSION}"
     QUORVANE_EXE=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:Quorvane>"
     QUORVANE_STATUS_HOOK_DLL=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:app_status_hook>")
 target_link_libraries(app_tests PRIVATE version)
 add_dependencies(app_tests Quorvane app_status_hook)
+
+# The window and the panel's sentences again at 125, 150 and 200 % of the display scale.
+foreach(dpi 120 144 192)
+    add_test(NAME app_tests_at_${dpi}_dpi
+        COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/at_dpi ${QUORVANE_WINE_RUN} ${CMAKE_BINARY_DIR}/wineprefix
+                ${dpi} $<TARGET_FILE:app_tests>
+                --gtest_filter=QuorvaneAlone.WindowAndEverySentenceFitTheDisplayScale)
+    set_tests_properties(app_tests_at_${dpi}_dpi PROPERTIES RUN_SERIAL TRUE TIMEOUT 120)
+endforeach()
