@@ -6,6 +6,7 @@
 
 #include "app/quorvane.h"
 #include "bridge/connection.h"
+#include "unwatched/single_instance.h"
 
 HINSTANCE g_instance;
 HWND g_mainWindow;
@@ -66,8 +67,11 @@ void StartBridgeOrReport() {
     ShowWindow(g_mainWindow, SW_MINIMIZE);
     g_phase = BridgePhase::Running;
     SetStatusText(L"Status: OK");
+    RestartPace();
     RefreshPanel();
     SetTimer(g_mainWindow, kCycleTimerId, kCyclePeriodMs, nullptr);
+    NoteOutcome();
+    ScheduleRetry();
 }
 
 // Runs for File > Reconnect. While the bridge runs there is nothing to mend, and during
@@ -76,6 +80,7 @@ void Reconnect() {
     if (g_status == LINK_OK) return;
     KillTimer(g_mainWindow, kCycleTimerId);
     EnableMenuItem(GetMenu(g_mainWindow), IDM_RECONNECT, MF_BYCOMMAND | MF_GRAYED);
+    CountBridgeRun();
     DisconnectBothSides();
     g_status = ConnectBothSides();
     StartBridgeOrReport();
@@ -84,10 +89,14 @@ void Reconnect() {
 // Runs once, after the exit clean-up was registered; the command line is ignored.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     g_instance = instance;
-    g_status = ConnectBothSides();
-
     LoadStringW(instance, IDS_APP_TITLE, g_title, APP_TEXT_LENGTH);
     LoadStringW(instance, IDS_CLASS_NAME, g_className, APP_TEXT_LENGTH);
+    if (!ClaimSingleInstance()) {
+        ShowFirstCopy(g_className);
+        return 0;
+    }
+    LogStart();
+    g_status = ConnectBothSides();
     RegisterMainWindowClass();
 
     // The status bar's class belongs to the common controls DLL, which registers it when asked
@@ -100,7 +109,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (!g_mainWindow) return 0;
     ShowWindow(g_mainWindow, showCommand);
     UpdateWindow(g_mainWindow);
+    LoadReconnectOption();
+    SetTimer(g_mainWindow, kLogTimerId, kLogPeriodMs, nullptr);
 
     StartBridgeOrReport();
-    return RunMessageLoop();
+    const int exitCode = RunMessageLoop();
+    LogExit();
+    return exitCode;
 }
