@@ -22,7 +22,7 @@ PaceCounters g_pace;
 RateMeter g_rate;
 std::uint64_t g_cyclesBefore;             // cycles of the bridges that ran before the current one
 std::uint64_t g_commandsBefore;           // and the commands they forwarded
-char g_lastReason[2 * kPanelLineLength];  // the module and add-on lines last logged
+char g_lastReason[2 * kPanelLineLength + 4];  // the module and add-on lines last logged
 
 std::int64_t PerformanceCounter() {
     LARGE_INTEGER now{};
@@ -81,8 +81,8 @@ void NoteOutcome() {
     PanelLines lines;
     ComposePanel({g_phase, g_status}, lines);
     if (g_phase == BridgePhase::Running) {
-        LogEvent("Connect %s%s: Status: OK | %s | %s", CauseText(), TryNumber(), lines.module,
-                 lines.addon);
+        LogEvent("Connect %s%s: Status: OK | %s | %s | %s", CauseText(), TryNumber(), lines.module,
+                 lines.addon, lines.bridge);
         LogEvent("Bridge started.");
         g_lastReason[0] = '\0';
     } else if (g_phase == BridgePhase::Stopped) {
@@ -93,7 +93,8 @@ void NoteOutcome() {
         std::snprintf(reason, sizeof reason, "%s | %s", lines.module, lines.addon);
         // Failed automatic tries repeat every few seconds: only a new reason is news.
         if (g_connectCause != ConnectCause::Automatic || std::strcmp(reason, g_lastReason) != 0) {
-            LogEvent("Connect %s%s: Status: NOT OK | %s", CauseText(), TryNumber(), reason);
+            LogEvent("Connect %s%s: Status: NOT OK | %s | %s", CauseText(), TryNumber(), reason,
+                     lines.bridge);
             std::memcpy(g_lastReason, reason, sizeof reason);
         }
     }

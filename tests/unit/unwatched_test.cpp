@@ -62,16 +62,28 @@ TEST(RetryScheduleTest, TheBridgeLineSaysWhenTheNextTryIsAndHowManyWereMade) {
     EXPECT_EQ(std::string(lines.bridge).rfind("Bridge: not started", 0), 0u);
 }
 
-// Each try is a whole reconnect that fails: with no module, or with a module but no add-on (the
-// link is opened and kept, as a start keeps it). After ten thousand, no more is held than after
-// one, and no buffer name was used twice.
+// Each try is a whole reconnect that fails: with no module, with a module that refuses every
+// exchange (the link's open fails after its atom and mapping were made), or with a module but no
+// add-on (the link is opened and kept, as a start keeps it). After ten thousand, no more is held
+// than after one.
 TEST(RetryScheduleTest, TenThousandFailedTriesHoldNoMoreThanOne) {
-    for (const bool withModule : {false, true}) {
-        SCOPED_TRACE(withModule ? "module without add-on" : "no module");
+    struct Case {
+        const char* world;
+        bool module;
+        DWORD_PTR answer;
+        LinkResult expected;
+    };
+    const Case cases[] = {
+        {"no module", false, 1, LINK_NO_SIMULATOR},
+        {"module refusing", true, 0, LINK_BAD_REPLY},
+        {"module without add-on", true, 1, STATUS_SDK_UNAVAILABLE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.world);
         cycle_world::ResetAll();
-        if (withModule) fake::StartModule();
-        const LinkResult expected = withModule ? STATUS_SDK_UNAVAILABLE : LINK_NO_SIMULATOR;
-        ASSERT_EQ(ConnectBothSides(), expected);
+        if (c.module) fake::StartModule();
+        fake::SetModuleAnswer(c.answer);
+        ASSERT_EQ(ConnectBothSides(), c.expected);
         const unsigned atoms = fake::LiveAtomCount();
         const unsigned handles = fake::LiveHandleCount();
         const unsigned views = fake::LiveViewCount();
@@ -79,7 +91,7 @@ TEST(RetryScheduleTest, TenThousandFailedTriesHoldNoMoreThanOne) {
         for (int i = 0; i < 10000; ++i) {
             ASSERT_TRUE(RetryBegin(retry));
             DisconnectBothSides();
-            ASSERT_EQ(ConnectBothSides(), expected);
+            ASSERT_EQ(ConnectBothSides(), c.expected);
             ASSERT_TRUE(RetryAfterOutcome(retry, true, {}));
         }
         EXPECT_EQ(retry.tries, 10000u);
