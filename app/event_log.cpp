@@ -20,8 +20,8 @@ namespace {
 
 PaceCounters g_pace;
 RateMeter g_rate;
-std::uint64_t g_cyclesBefore;             // cycles of the bridges that ran before the current one
-std::uint64_t g_commandsBefore;           // and the commands they forwarded
+std::uint64_t g_cyclesBefore;    // cycles of the bridges that ran before the current one
+std::uint64_t g_commandsBefore;  // and the commands they forwarded
 char g_lastReason[2 * kPanelLineLength + 4];  // the module and add-on lines last logged
 
 std::int64_t PerformanceCounter() {

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "bridge/connection.h"
-#include "panel/panel.h"
 #include "tests/unit/cycle_world.h"
 #include "unwatched/log_file.h"
 #include "unwatched/log_line.h"
 #include "unwatched/pace.h"
+#include "unwatched/retry_schedule.h"
 #include "unwatched/settings.h"
 #include "unwatched/single_instance.h"
 
@@ -47,19 +47,6 @@ TEST(RetryScheduleTest, WaitsFiveSecondsAfterEachFailedTryOnlyWhileTheOptionIsOn
     RetryAfterOutcome(retry, true, noon);
     EXPECT_FALSE(RetrySetEnabled(retry, false, true, noon));
     EXPECT_FALSE(retry.waiting) << "turned off";
-}
-
-TEST(RetryScheduleTest, TheBridgeLineSaysWhenTheNextTryIsAndHowManyWereMade) {
-    cycle_world::ResetAll();
-    RetrySchedule retry{true, true, 1, {7, 5, 9}};
-    PanelLines lines;
-    ComposePanel({BridgePhase::NotStarted, LINK_NO_SIMULATOR, -1, &retry}, lines);
-    EXPECT_STREQ(lines.bridge,
-                 "Bridge: waiting; the next automatic try is at 07:05:09, 1 try so far.");
-    EXPECT_EQ(std::string(lines.module).rfind("Simulator module: not connected.", 0), 0u);
-    retry.waiting = false;
-    ComposePanel({BridgePhase::NotStarted, LINK_NO_SIMULATOR, -1, &retry}, lines);
-    EXPECT_EQ(std::string(lines.bridge).rfind("Bridge: not started", 0), 0u);
 }
 
 // Each try is a whole reconnect that fails: with no module, with a module that refuses every
