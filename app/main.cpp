@@ -1,5 +1,6 @@
 // Process entry: connects both sides, shows the outcome in the main window, and runs the message
-// loop whose timer drives the bridge. File > Reconnect goes through the same start again.
+// loop whose timer drives the bridge. File > Reconnect goes through the same start again. A
+// second copy in the same session connects nothing and ends at once.
 #include <windows.h>
 // After windows.h, whose types it needs.
 #include <commctrl.h>
