@@ -1,5 +1,6 @@
 // Process entry: connects both sides, shows the outcome in the main window, and runs the message
-// loop whose timer drives the bridge. File > Reconnect goes through the same start again.
+// loop whose timer drives the bridge. File > Reconnect goes through the same start again. A
+// second copy in the same session connects nothing and ends at once.
 #include <windows.h>
 // After windows.h, whose types it needs.
 #include <commctrl.h>
@@ -7,6 +8,7 @@
 #include "app/dpi.h"
 #include "app/quorvane.h"
 #include "bridge/connection.h"
+#include "unwatched/single_instance.h"
 
 HINSTANCE g_instance;
 HWND g_mainWindow;
@@ -68,8 +70,11 @@ void StartBridgeOrReport() {
     ShowWindow(g_mainWindow, SW_MINIMIZE);
     g_phase = BridgePhase::Running;
     SetStatusText(L"Status: OK");
+    RestartPace();
     RefreshPanel();
     g_cycleTimer.Start(g_mainWindow);
+    NoteOutcome();
+    ScheduleRetry();
 }
 
 // Runs for File > Reconnect. While the bridge runs there is nothing to mend, and during
@@ -78,6 +83,7 @@ void Reconnect() {
     if (g_status == LINK_OK) return;
     g_cycleTimer.Stop(g_mainWindow);
     EnableMenuItem(GetMenu(g_mainWindow), IDM_RECONNECT, MF_BYCOMMAND | MF_GRAYED);
+    CountBridgeRun();
     DisconnectBothSides();
     g_status = ConnectBothSides();
     StartBridgeOrReport();
@@ -86,11 +92,15 @@ void Reconnect() {
 // Runs once, after the exit clean-up was registered; the command line is ignored.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     g_instance = instance;
-    g_status = ConnectBothSides();
-    g_cycleTimer.OptOutOfThrottling();
-
     LoadStringW(instance, IDS_APP_TITLE, g_title, APP_TEXT_LENGTH);
     LoadStringW(instance, IDS_CLASS_NAME, g_className, APP_TEXT_LENGTH);
+    if (!ClaimSingleInstance()) {
+        ShowFirstCopy(g_className);
+        return 0;
+    }
+    LogStart();
+    g_cycleTimer.OptOutOfThrottling();
+    g_status = ConnectBothSides();
     RegisterMainWindowClass();
 
     // The status bar's class belongs to the common controls DLL, which registers it when asked
@@ -105,7 +115,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (!g_mainWindow) return 0;
     ShowWindow(g_mainWindow, showCommand);
     UpdateWindow(g_mainWindow);
+    LoadReconnectOption();
+    SetTimer(g_mainWindow, kLogTimerId, kLogPeriodMs, nullptr);
 
     StartBridgeOrReport();
-    return RunMessageLoop();
+    const int exitCode = RunMessageLoop();
+    LogExit();
+    return exitCode;
 }

@@ -17,6 +17,8 @@ void SetStatusText(const wchar_t* text) {
 void ReportNotOk() {
     SetStatusText(L"Status: NOT OK");
     EnableMenuItem(GetMenu(g_mainWindow), IDM_RECONNECT, MF_BYCOMMAND | MF_ENABLED);
+    NoteOutcome();
+    ScheduleRetry();
     RefreshPanel();
 }
 
@@ -50,7 +52,14 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             DestroyWindow(window);
             return 0;
         case IDM_RECONNECT:
+            g_connectCause = ConnectCause::Menu;
             Reconnect();
+            return 0;
+        case IDM_RECONNECT_AUTOMATICALLY:
+            ToggleReconnectOption();
+            return 0;
+        case IDM_OPEN_LOG_FOLDER:
+            OpenLogFolder();
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
@@ -58,9 +67,10 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // Runs every tick of the cycle timer. A failed cycle stops the bridge, and the timer with its
-// finer tick, until File > Reconnect. The panel follows the counts a few times a second.
-LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// finer tick, until a reconnect. The panel follows the counts a few times a second.
+void OnCycleTimer(HWND window) {
     if (g_status == LINK_OK) {
+        NotePaceCycle();
         g_status = RunCycle();
         if (g_status == LINK_OK) {
             RefreshPanelWhenDue();
@@ -69,6 +79,23 @@ LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             g_cycleTimer.Stop(window);
             ReportNotOk();
         }
+    }
+}
+
+// Runs for each of the three timers: the cycle's, the automatic reconnect's and the log's.
+LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (wParam) {
+        case CycleTimer::kId:
+            OnCycleTimer(window);
+            break;
+        case kRetryTimerId:
+            OnRetryTimer();
+            break;
+        case kLogTimerId:
+            OnLogTimer();
+            break;
+        default:
+            break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -73,7 +73,7 @@ void LayOutPanel(HWND window, UINT dpi) {
 
 void RefreshPanel() {
     PanelLines lines;
-    ComposePanel({g_phase, g_status}, lines);
+    ComposePanel({g_phase, g_status, CyclesPerSecond(), &g_retry}, lines);
     ShowLine(g_lines[0], lines.module, g_shown.module);
     ShowLine(g_lines[1], lines.addon, g_shown.addon);
     ShowLine(g_lines[2], lines.bridge, g_shown.bridge);

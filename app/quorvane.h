@@ -8,14 +8,23 @@
 #include "app/resource_ids.h"
 #include "panel/panel.h"
 #include "simlink/link_result.h"
+#include "unwatched/retry_schedule.h"
 
 constexpr DWORD kLoadingPauseMs = 2000;  // how long "Status: LOADING" stands before the bridge runs
+constexpr UINT_PTR kRetryTimerId = 2;    // one shot: the next automatic reconnect is due
+constexpr UINT_PTR kLogTimerId = 3;      // the log's line every 10 minutes
+constexpr UINT kLogPeriodMs = 10 * 60 * 1000;
 
-extern HINSTANCE g_instance;  // this executable, for its resources
-extern HWND g_mainWindow;     // the one top-level window
-extern HWND g_statusBar;      // its status bar, the program's only report
-extern LinkResult g_status;   // 0 while the bridge runs; a failure ends it until a reconnect
-extern BridgePhase g_phase;   // where the bridge stands, for the panel
+// What started the connect whose outcome is reported next, for the log.
+enum class ConnectCause { Start, Menu, Automatic };
+
+extern HINSTANCE g_instance;         // this executable, for its resources
+extern HWND g_mainWindow;            // the one top-level window
+extern HWND g_statusBar;             // its status bar, the program's only report
+extern LinkResult g_status;          // 0 while the bridge runs; a failure ends it until a reconnect
+extern BridgePhase g_phase;          // where the bridge stands, for the panel
+extern RetrySchedule g_retry;        // the automatic reconnect: the option and the next try
+extern ConnectCause g_connectCause;  // what started the last connect
 // Drives one poll cycle per tick while the bridge runs. Started only by StartBridgeOrReport;
 // stopped by Reconnect, a failed cycle, Exit and the window's destruction.
 extern CycleTimer g_cycleTimer;
@@ -44,3 +53,29 @@ void RefreshPanel();
 void RefreshPanelWhenDue();
 // Colours the panel's lines like the window behind them.
 LRESULT OnCtlColorStatic(HDC deviceContext);
+
+// The automatic reconnect (auto_reconnect.cpp). The option is read once the menu exists;
+// ScheduleRetry runs after every outcome and sets or kills the retry timer.
+void LoadReconnectOption();
+void ToggleReconnectOption();
+void ScheduleRetry();
+void OnRetryTimer();
+
+// The second copy's way out (one_copy.cpp): the first copy's window to the front.
+void ShowFirstCopy(const wchar_t* className);
+
+// The log and the pace (event_log.cpp).
+void LogStart();
+// The outcome just shown (OK, NOT OK, or the bridge stopped), as a line of the log.
+void NoteOutcome();
+// Before a reconnect lets go of the bridge: its counts go into the totals logged at exit.
+void CountBridgeRun();
+void RestartPace();
+// One performance-counter read and a few counters: all the cycle spends on its pace.
+void NotePaceCycle();
+// Over the last second or more; negative until a second has passed.
+double CyclesPerSecond();
+void OnLogTimer();
+void LogExit();
+// Help > Open Log Folder.
+void OpenLogFolder();

@@ -21,6 +21,8 @@
 #define IDM_ABOUT 104      // command: open the About box
 #define IDM_EXIT 105       // command: end the program
 #define IDM_RECONNECT 106  // command: release both sides and connect again, after NOT OK
+#define IDM_RECONNECT_AUTOMATICALLY 107  // command: the option, checked when on
+#define IDM_OPEN_LOG_FOLDER 108          // command: the log's folder in Explorer
 
 // The panel above the status bar: three static lines, read by people, screen readers and tests.
 #define IDC_PANEL_MODULE 201  // "Simulator module: ..."

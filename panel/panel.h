@@ -7,6 +7,7 @@
 
 #include "platform/win32.h"
 #include "simlink/link_result.h"
+#include "unwatched/retry_schedule.h"
 
 // Where the bridge stands. Starting counts as not started: nothing has run yet.
 enum class BridgePhase {
@@ -20,6 +21,8 @@ enum class BridgePhase {
 struct PanelFacts {
     BridgePhase phase;
     LinkResult status;
+    double cyclesPerSecond = -1;           // while running; negative until measured
+    const RetrySchedule* retry = nullptr;  // the automatic reconnect, when there is one
 };
 
 constexpr std::size_t kPanelLineLength = 256;

@@ -63,7 +63,25 @@ void ComposeAddonLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
     std::snprintf(line, sizeof line, "%s", text);
 }
 
+// ", 100 per second" once the pace is known, else nothing.
+void ComposeRate(const PanelFacts& facts, char (&rate)[32]) {
+    rate[0] = '\0';
+    if (facts.cyclesPerSecond >= 0) {
+        std::snprintf(rate, sizeof rate, ", %.0f per second", facts.cyclesPerSecond);
+    }
+}
+
 void ComposeBridgeLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
+    if (const RetrySchedule* retry = facts.retry; retry != nullptr && retry->waiting) {
+        std::snprintf(line, sizeof line,
+                      "Bridge: waiting; the next automatic try is at %02u:%02u:%02u, %" PRIu32
+                      " %s so far.",
+                      retry->nextTry.hour, retry->nextTry.minute, retry->nextTry.second,
+                      retry->tries, retry->tries == 1 ? "try" : "tries");
+        return;
+    }
+    char rate[32];
+    ComposeRate(facts, rate);
     switch (facts.phase) {
         case BridgePhase::NotStarted:
             std::snprintf(line, sizeof line, "%s",
@@ -80,13 +98,13 @@ void ComposeBridgeLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) 
         case BridgePhase::Running:
             if (g_bridge.commandsForwarded == 0) {
                 std::snprintf(line, sizeof line,
-                              "Bridge: running, %" PRIu64 " cycles, no command forwarded yet.",
-                              g_bridge.cyclesRun);
+                              "Bridge: running, %" PRIu64 " cycles%s, no command forwarded yet.",
+                              g_bridge.cyclesRun, rate);
             } else {
                 std::snprintf(line, sizeof line,
-                              "Bridge: running, %" PRIu64 " cycles, %" PRIu64
+                              "Bridge: running, %" PRIu64 " cycles%s, %" PRIu64
                               " %s forwarded, the last %" PRId32 " with %g.",
-                              g_bridge.cyclesRun, g_bridge.commandsForwarded,
+                              g_bridge.cyclesRun, rate, g_bridge.commandsForwarded,
                               g_bridge.commandsForwarded == 1 ? "command" : "commands",
                               g_bridge.lastCommandCode, g_bridge.lastCommandParameter);
             }

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "platform/win32.h"
@@ -56,6 +57,17 @@ enum class Call : std::uint8_t {
     SetLastError,
     Sleep,
     wsprintfA,
+    RegOpenKeyExW,
+    RegCreateKeyExW,
+    RegQueryValueExW,
+    RegSetValueExW,
+    ExpandEnvironmentStringsW,
+    CreateDirectoryW,
+    CreateFileW,
+    WriteFile,
+    GetFileSizeEx,
+    MoveFileExW,
+    CreateMutexW,
     Count,
 };
 
@@ -153,6 +165,33 @@ struct SendArguments {
     UINT timeoutMs;
 };
 const SendArguments& LastSend();
+
+// ---- Environment, files, registry and mutexes ----------------------------------------------
+
+// %name% expands to `value` in ExpandEnvironmentStringsW; unset names stay as written.
+void SetEnvironment(std::wstring_view name, std::wstring_view value);
+
+// Folders and files by full path (compared exactly). CreateFileW needs the file's folder.
+void AddFolder(std::wstring_view path);
+bool FolderExists(std::wstring_view path);
+void SetFile(std::wstring_view path, std::string_view bytes);
+bool FileExists(std::wstring_view path);
+std::string FileBytes(std::wstring_view path);  // empty for no file
+
+// Values under HKEY_CURRENT_USER: `key` is the subkey's path, e.g. L"Software\\Quorvane".
+void SetRegistryValue(std::wstring_view key, std::wstring_view name, DWORD type,
+                      std::string_view bytes);
+bool RegistryValue(std::wstring_view key, std::wstring_view name, DWORD& type, std::string& bytes);
+
+// A named mutex that another process created and holds.
+void HoldMutexAsOtherProcess(std::wstring_view name);
+bool MutexExists(std::wstring_view name);
+
+// File, key and mutex handles the code holds open.
+unsigned LiveOtherHandleCount();
+
+// What GetLocalTime gives; 2026-12-09 22:31:05.123 after Reset.
+void SetLocalTime(const SYSTEMTIME& time);
 
 // ---- Log of exchanges -------------------------------------------------------------------------
 

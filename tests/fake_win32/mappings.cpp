@@ -217,6 +217,7 @@ BOOL WINAPI UnmapViewOfFile(LPCVOID view) {
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
     if (EnterCall(Call::CloseHandle)) return 0;
+    if (fake::detail::CloseOtherHandle(handle)) return 1;
     fake::detail::World& world = TheWorld();
     const auto found = world.handles.find(reinterpret_cast<std::uintptr_t>(handle));
     if (found == world.handles.end()) {

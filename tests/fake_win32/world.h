@@ -52,6 +52,17 @@ struct View {
     unsigned blockId;
 };
 
+struct RegistryEntry {
+    DWORD type;
+    std::string bytes;
+};
+
+// What a file, key or mutex handle stands for: a path, a key or a name.
+struct OtherHandle {
+    enum class Kind : std::uint8_t { File, Key, Mutex } kind;
+    std::wstring name;
+};
+
 struct ScriptedFailure {
     unsigned remaining;
     DWORD lastError;
@@ -79,7 +90,18 @@ struct World {
     std::vector<View> views;
     DWORD lastOpenAccess = 0;
     DWORD lastMapAccess = 0;
+
+    std::map<std::wstring, std::wstring> environment;
+    std::vector<std::wstring> folders;
+    std::map<std::wstring, std::string> files;
+    std::map<std::wstring, std::map<std::wstring, RegistryEntry>> registry;  // key → values
+    std::map<std::wstring, unsigned> mutexes;  // name → handles, +1 held by another process
+    std::map<std::uintptr_t, OtherHandle> otherHandles;
+    SYSTEMTIME localTime{2026, 12, 3, 9, 22, 31, 5, 123};
 };
+
+// Closes a file, key or mutex handle; false for any other handle.
+bool CloseOtherHandle(HANDLE handle);
 
 World& TheWorld();
 

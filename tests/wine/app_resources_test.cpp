@@ -173,17 +173,30 @@ TEST_F(QuorvaneResources, MenuHasFileReconnectAndExitAndHelpAbout) {
     EXPECT_EQ(MenuText(menu, 0), L"&File");
     EXPECT_EQ(MenuText(menu, 1), L"&Help");
 
-    HMENU file = GetSubMenu(menu, 0);
-    HMENU help = GetSubMenu(menu, 1);
-    ASSERT_EQ(GetMenuItemCount(file), 2);
-    EXPECT_EQ(MenuText(file, 0), L"&Reconnect\tF5");
-    EXPECT_EQ(GetMenuItemID(file, 0), static_cast<UINT>(IDM_RECONNECT));
-    EXPECT_EQ(GetMenuState(file, 0, MF_BYPOSITION) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
-    EXPECT_EQ(MenuText(file, 1), L"E&xit");
-    EXPECT_EQ(GetMenuItemID(file, 1), static_cast<UINT>(IDM_EXIT));
-    ASSERT_EQ(GetMenuItemCount(help), 1);
-    EXPECT_EQ(MenuText(help, 0), L"&About ...");
-    EXPECT_EQ(GetMenuItemID(help, 0), static_cast<UINT>(IDM_ABOUT));
+    struct Item {
+        int menu;
+        const wchar_t* text;
+        UINT id;
+        UINT state;  // grayed or checked as the resource has it
+    };
+    const Item items[] = {
+        {0, L"&Reconnect\tF5", IDM_RECONNECT, MF_GRAYED},
+        {0, L"Reconnect &automatically", IDM_RECONNECT_AUTOMATICALLY, 0},
+        {0, L"E&xit", IDM_EXIT, 0},
+        {1, L"Open &Log Folder", IDM_OPEN_LOG_FOLDER, 0},
+        {1, L"&About ...", IDM_ABOUT, 0},
+    };
+    int positions[2] = {};
+    for (const Item& item : items) {
+        HMENU popup = GetSubMenu(menu, item.menu);
+        const int position = positions[item.menu]++;
+        EXPECT_EQ(MenuText(popup, position), item.text);
+        EXPECT_EQ(GetMenuItemID(popup, position), item.id);
+        EXPECT_EQ(GetMenuState(popup, position, MF_BYPOSITION) & (MF_GRAYED | MF_CHECKED),
+                  item.state);
+    }
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 0)), positions[0]);
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 1)), positions[1]);
     DestroyMenu(menu);
 }
 

@@ -7,6 +7,7 @@
 #include "app/resource_ids.h"
 #include "platform/win32.h"
 #include "tools/console/console.h"
+#include "unwatched/settings.h"
 
 namespace {
 
@@ -16,10 +17,16 @@ constexpr char kUsage[] =
     "The actions run in the order given:\n"
     "  --wait-start        wait up to 30 s for the start to end (the status bar showing other\n"
     "                      than LOADING); print the status; fail unless it is Status: OK\n"
+    "  --wait-ok           wait up to 30 s for Status: OK, through whatever NOT OK and LOADING\n"
+    "                      come first (an automatic reconnect); print it; fail without it\n"
     "  --status            print the status bar's text\n"
     "  --panel             print the panel's three lines (controls 201..203), one per line\n"
     "  --reconnect         File > Reconnect (command 106); returns once Quorvane has carried\n"
     "                      it out, so a --status or --wait-start after it sees the outcome\n"
+    "  --auto-reconnect    print whether File > Reconnect automatically (command 107) is on,\n"
+    "                      as kept in HKCU\\Software\\Quorvane\n"
+    "  --toggle-auto-reconnect\n"
+    "                      choose File > Reconnect automatically, then print it as above\n"
     "  --restore           restore the window and bring it to the front; print its frame as\n"
     "                      WIDTHxHEIGHT+LEFT+TOP, the geometry that ImageMagick's -crop takes\n"
     "  --about             open the About box (command 104); print its frame likewise\n"
@@ -94,6 +101,20 @@ bool AwaitStart(HWND main) {
     return std::strcmp(text, kRunning) == 0;
 }
 
+bool AwaitOk(HWND main) {
+    char text[64];
+    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+    while (!ReadStatus(main, text) || std::strcmp(text, kRunning) != 0) {
+        if (GetTickCount64() >= deadline) {
+            Say("appwindow: still \"%s\" after %lu s\n", text, kWaitMs / 1000);
+            return false;
+        }
+        Sleep(kPollMs);
+    }
+    Say("%s\n", text);
+    return true;
+}
+
 bool PrintStatus(HWND main) {
     char text[64];
     if (!ReadStatus(main, text)) return false;
@@ -116,6 +137,21 @@ bool ChooseReconnect(HWND main) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(main, WM_COMMAND, IDM_RECONNECT, 0, SMTO_BLOCK, kWaitMs, &result) !=
            0;
+}
+
+// The option as Quorvane keeps it for the user. Its menu's check mark cannot be read from here
+// everywhere: Wine keeps menus per process.
+bool PrintAutoReconnect() {
+    Say("Reconnect automatically: %s\n", ReadReconnectAutomatically() ? "on" : "off");
+    return true;
+}
+
+// Sent, so that the option is kept once it returns.
+bool ToggleAutoReconnect(HWND main) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(main, WM_COMMAND, IDM_RECONNECT_AUTOMATICALLY, 0, SMTO_BLOCK,
+                               kWaitMs, &result) != 0 &&
+           PrintAutoReconnect();
 }
 
 // Restored, raised and painted at once, so that a picture taken next shows it whole.
@@ -150,7 +186,8 @@ int main(int argc, char** argv) {
         understood = IsOption(argv[i], "--status") || IsOption(argv[i], "--panel") ||
                      IsOption(argv[i], "--reconnect") || IsOption(argv[i], "--restore") ||
                      IsOption(argv[i], "--about") || IsOption(argv[i], "--exit") ||
-                     IsOption(argv[i], "--wait-start");
+                     IsOption(argv[i], "--wait-start") || IsOption(argv[i], "--auto-reconnect") ||
+                     IsOption(argv[i], "--toggle-auto-reconnect") || IsOption(argv[i], "--wait-ok");
     }
     if (!understood) {
         Say("%s", kUsage);
@@ -166,12 +203,18 @@ int main(int argc, char** argv) {
         const char* action = argv[i];
         if (IsOption(action, "--wait-start")) {
             ok = AwaitStart(main);
+        } else if (IsOption(action, "--wait-ok")) {
+            ok = AwaitOk(main);
         } else if (IsOption(action, "--status")) {
             ok = PrintStatus(main);
         } else if (IsOption(action, "--panel")) {
             ok = PrintPanel(main);
         } else if (IsOption(action, "--reconnect")) {
             ok = ChooseReconnect(main);
+        } else if (IsOption(action, "--auto-reconnect")) {
+            ok = PrintAutoReconnect();
+        } else if (IsOption(action, "--toggle-auto-reconnect")) {
+            ok = ToggleAutoReconnect(main);
         } else if (IsOption(action, "--restore")) {
             ok = Restore(main);
         } else if (IsOption(action, "--about")) {
