@@ -11,6 +11,7 @@
 
 #include "app/quorvane.h"
 #include "bridge/bridge.h"
+#include "quorvane_version.h"  // written by CMake from project(VERSION)
 #include "unwatched/log_file.h"
 #include "unwatched/pace.h"
 
