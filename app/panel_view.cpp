@@ -12,22 +12,50 @@ namespace {
 
 constexpr int kLineIds[] = {IDC_PANEL_MODULE, IDC_PANEL_ADDON, IDC_PANEL_BRIDGE};
 constexpr int kLineCount = sizeof kLineIds / sizeof kLineIds[0];
-// The lines share the height in these parts: the module's and the bridge's may wrap to three
-// rows of text, the add-on's to two.
-constexpr int kLineShares[kLineCount] = {3, 2, 3};
 constexpr int kMargin = 6;               // pixels around and between the lines, at 96 DPI
 constexpr DWORD kRefreshPeriodMs = 250;  // while running: at most four times a second
 
 HWND g_lines[kLineCount];
-HFONT g_font;           // the message font at the window's DPI, owned here
-PanelLines g_shown;     // what the lines show now: a line is set again only when it changed
-DWORD g_lastRefreshMs;  // GetTickCount of the last refresh
+HFONT g_font;               // the message font at the window's DPI, owned here
+RECT g_room;                // the client area above the status bar, less the margins
+int g_margin;               // kMargin at the window's DPI
+int g_heights[kLineCount];  // each line's height as laid out
+PanelLines g_shown;         // what the lines show now: a line is set again only when it changed
+DWORD g_lastRefreshMs;      // GetTickCount of the last refresh
 
-// Sets `line` to `text` unless it shows that already; a set repaints the control.
-void ShowLine(HWND line, const char* text, char (&shown)[kPanelLineLength]) {
-    if (std::strcmp(text, shown) == 0) return;
+// Sets `line` to `text` unless it shows that already; a set repaints the control. True when
+// the text changed.
+bool ShowLine(HWND line, const char* text, char (&shown)[kPanelLineLength]) {
+    if (std::strcmp(text, shown) == 0) return false;
     SetWindowTextA(line, text);
     std::memcpy(shown, text, sizeof shown);
+    return true;
+}
+
+// The lines stack from the top, each as tall as its words need at the panel's width in its
+// font, so a long reason takes the rows that short lines leave free. Lines move only when a
+// height changed; the last one keeps to the room above the status bar.
+void StackLines() {
+    const char* texts[kLineCount] = {g_shown.module, g_shown.addon, g_shown.bridge};
+    int heights[kLineCount];
+    const HDC deviceContext = GetDC(g_lines[0]);
+    const HGDIOBJ previous = SelectObject(deviceContext, g_font);
+    for (int i = 0; i < kLineCount; ++i) {
+        RECT needed{0, 0, g_room.right - g_room.left, 0};
+        DrawTextA(deviceContext, texts[i], -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        heights[i] = needed.bottom;
+    }
+    SelectObject(deviceContext, previous);
+    ReleaseDC(g_lines[0], deviceContext);
+    if (std::memcmp(heights, g_heights, sizeof heights) == 0) return;
+
+    std::memcpy(g_heights, heights, sizeof heights);
+    int top = g_room.top;
+    for (int i = 0; i < kLineCount; ++i) {
+        const int height = i + 1 == kLineCount ? g_room.bottom - top : heights[i];
+        MoveWindow(g_lines[i], g_room.left, top, g_room.right - g_room.left, height, TRUE);
+        top += height + g_margin;
+    }
 }
 
 }  // namespace
@@ -48,35 +76,31 @@ void CreatePanel(HWND window) {
 void LayOutPanel(HWND window, UINT dpi) {
     const HFONT previous = g_font;
     g_font = CreateMessageFont(dpi);
-    const auto font = reinterpret_cast<WPARAM>(g_font ? g_font : GetStockObject(DEFAULT_GUI_FONT));
+    if (!g_font) g_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    const auto font = reinterpret_cast<WPARAM>(g_font);
     SendMessageW(g_statusBar, WM_SETFONT, font, FALSE);
     SendMessageW(g_statusBar, WM_SIZE, 0, 0);  // its height follows the font
+    for (const HWND line : g_lines) SendMessageW(line, WM_SETFONT, font, TRUE);
 
     RECT client{};
     GetClientRect(window, &client);
     RECT bar{};
     GetWindowRect(g_statusBar, &bar);
-    const int margin = ScaleForDpi(kMargin, dpi);
-    const int width = client.right - 2 * margin;
-    const int height = client.bottom - (bar.bottom - bar.top) - (kLineCount + 1) * margin;
-    int shares = 0;
-    for (const int share : kLineShares) shares += share;
-    int top = margin;
-    for (int i = 0; i < kLineCount; ++i) {
-        const int lineHeight = height * kLineShares[i] / shares;
-        MoveWindow(g_lines[i], margin, top, width, lineHeight, TRUE);
-        SendMessageW(g_lines[i], WM_SETFONT, font, TRUE);
-        top += lineHeight + margin;
-    }
-    if (previous) DeleteObject(previous);
+    g_margin = ScaleForDpi(kMargin, dpi);
+    g_room = {g_margin, g_margin, client.right - g_margin,
+              client.bottom - (bar.bottom - bar.top) - g_margin};
+    std::memset(g_heights, 0xFF, sizeof g_heights);  // no height yet: every line moves
+    StackLines();
+    if (previous && previous != g_font) DeleteObject(previous);
 }
 
 void RefreshPanel() {
     PanelLines lines;
     ComposePanel({g_phase, g_status, CyclesPerSecond(), &g_retry}, lines);
-    ShowLine(g_lines[0], lines.module, g_shown.module);
-    ShowLine(g_lines[1], lines.addon, g_shown.addon);
-    ShowLine(g_lines[2], lines.bridge, g_shown.bridge);
+    bool changed = ShowLine(g_lines[0], lines.module, g_shown.module);
+    changed |= ShowLine(g_lines[1], lines.addon, g_shown.addon);
+    changed |= ShowLine(g_lines[2], lines.bridge, g_shown.bridge);
+    if (changed) StackLines();
     g_lastRefreshMs = GetTickCount();
 }
 

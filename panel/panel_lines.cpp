@@ -52,7 +52,7 @@ void ComposeModuleLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) 
 void ComposeAddonLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
     const char* text = "Add-on: connected.";
     if (LinkOutcome(facts) != LINK_OK) {
-        text = "Add-on: not looked for, since the simulator module was not reached.";
+        text = "Add-on: not looked for until the module is reached.";
     } else if (facts.phase == BridgePhase::NotStarted && facts.status == STATUS_SDK_UNAVAILABLE) {
         text =
             "Add-on: not found. Load the aircraft in the simulator, then choose File > "
@@ -87,12 +87,11 @@ void ComposeBridgeLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) 
             std::snprintf(line, sizeof line, "%s",
                           facts.status == LINK_OK
                               ? "Bridge: not started yet; it starts in 2 seconds."
-                              : "Bridge: not started, since both sides must be connected first.");
+                              : "Bridge: not started; both sides must be connected first.");
             return;
         case BridgePhase::Stopped:
             std::snprintf(line, sizeof line,
-                          "Bridge: stopped after %" PRIu64
-                          " cycles, when the module was lost. Choose File > Reconnect.",
+                          "Bridge: stopped after %" PRIu64 " cycles, when the module was lost.",
                           g_bridge.cyclesRun);
             return;
         case BridgePhase::Running:

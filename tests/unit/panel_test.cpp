@@ -91,7 +91,7 @@ TEST_F(PanelTest, SaysWhichSideWasNotReachedAndWhy) {
     Panel panel = Compose(BridgePhase::NotStarted, ConnectBothSides());
     EXPECT_PRED2(BeginsWith, panel.module, "Simulator module: not connected. No simulator module");
     EXPECT_PRED2(BeginsWith, panel.addon, "Add-on: not looked for");
-    EXPECT_PRED2(BeginsWith, panel.bridge, "Bridge: not started, since");
+    EXPECT_PRED2(BeginsWith, panel.bridge, "Bridge: not started;");
 
     fake::StartModule();
     DisconnectBothSides();
@@ -110,9 +110,9 @@ TEST_F(PanelTest, SaysWhichSideWasNotReachedAndWhy) {
     DisconnectBothSides();
     cycle_world::HangAfterHandshake(ERROR_TIMEOUT);
     panel = Compose(BridgePhase::NotStarted, ConnectBothSides());
-    EXPECT_PRED2(BeginsWith, panel.module, "Simulator module: lost. The module did not answer");
+    EXPECT_PRED2(BeginsWith, panel.module, "Simulator module: lost. It did not answer");
     EXPECT_PRED2(BeginsWith, panel.addon, "Add-on: connected without its command block");
-    EXPECT_PRED2(BeginsWith, panel.bridge, "Bridge: not started, since");
+    EXPECT_PRED2(BeginsWith, panel.bridge, "Bridge: not started;");
 }
 
 TEST_F(PanelTest, CountsWhileRunningAndSaysWhenTheModuleWasLost) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "app/resource_ids.h"
 #include "bridge/bridge.h"
 #include "panel/panel.h"
+#include "sdk/sdk.h"
 #include "simlink/simlink.h"
 #include "tests/wine/app_process.h"
 #include "tests/wine/stand_in_fixture.h"
@@ -93,48 +95,60 @@ TEST_F(QuorvaneAlone, AboutBoxOpensFromMenuAndKeyboardAndExitEndsWithZero) {
 struct PanelState {
     BridgePhase phase;
     LinkResult status;
+    bool addonFound;  // the add-on's views are mapped (a failed read of the block after connecting)
     std::uint64_t commandsForwarded;
+    double cyclesPerSecond;
+    bool waiting;  // the automatic reconnect waits for its next try
 };
 constexpr std::uint64_t kWidestCount = 999'999'999'999;
+constexpr LinkResult kAnyFailure = 1;  // stands for every code from 1 to well past the last
 const PanelState kPanelStates[] = {
-    {BridgePhase::NotStarted, LINK_OK, 0},                 // LOADING
-    {BridgePhase::NotStarted, STATUS_SDK_UNAVAILABLE, 0},  // no add-on
-    {BridgePhase::NotStarted, LINK_NO_SIMULATOR, 0},       // every reason, below
-    {BridgePhase::Running, LINK_OK, 0},
-    {BridgePhase::Running, LINK_OK, 1},
-    {BridgePhase::Running, LINK_OK, kWidestCount},
-    {BridgePhase::Stopped, LINK_SEND_FAILED, 0},  // every reason when lost
+    {BridgePhase::NotStarted, LINK_OK, true, 0, -1, false},                  // LOADING
+    {BridgePhase::NotStarted, STATUS_SDK_UNAVAILABLE, false, 0, -1, false},  // no add-on
+    {BridgePhase::NotStarted, STATUS_SDK_UNAVAILABLE, false, 0, -1, true},
+    {BridgePhase::NotStarted, kAnyFailure, false, 0, -1, false},  // no module
+    {BridgePhase::NotStarted, kAnyFailure, false, 0, -1, true},
+    {BridgePhase::NotStarted, kAnyFailure, true, 0, -1, false},  // lost right after connecting
+    {BridgePhase::Running, LINK_OK, true, 0, -1, false},
+    {BridgePhase::Running, LINK_OK, true, 1, 1000, false},
+    {BridgePhase::Running, LINK_OK, true, kWidestCount, 1000, false},
+    {BridgePhase::Stopped, kAnyFailure, true, 0, -1, false},  // lost while running
+    {BridgePhase::Stopped, kAnyFailure, true, 0, -1, true},
 };
 constexpr DWORD kLastErrors[] = {0, ERROR_ACCESS_DENIED, ERROR_TIMEOUT};
-constexpr LinkResult kLastCode = 200;  // well past the last link result
+constexpr LinkResult kLastCode = 200;
 
-// Every line the panel can show, by control: [0] module, [1] add-on, [2] bridge.
-std::vector<std::string> EveryPanelLine(int control) {
+// Every panel the program can show: the three lines together.
+std::vector<PanelLines> EveryPanel() {
+    static std::uint8_t stateBlock[kStateViewSize];
     g_link.moduleVersion = g_link.simulatorId = UINT32_MAX;
     g_bridge.cyclesRun = kWidestCount;
     g_bridge.lastCommandCode = INT32_MIN;
     g_bridge.lastCommandParameter = -1.2345678901234e+308;
-    std::vector<std::string> lines;
+    RetrySchedule retry{true, true, UINT32_MAX, {23, 59, 59}};
+    std::vector<PanelLines> panels;
     for (const PanelState& state : kPanelStates) {
+        g_sdk.stateView = state.addonFound ? stateBlock : nullptr;
         g_bridge.commandsForwarded = state.commandsForwarded;
+        retry.waiting = state.waiting;
+        const bool anyCode = state.status == kAnyFailure;
         for (const DWORD lastError : kLastErrors) {
             g_link.lastSendError = lastError;
-            const bool failed = state.status != LINK_OK && state.status != STATUS_SDK_UNAVAILABLE;
-            const LinkResult first = failed ? 1 : state.status;
-            for (LinkResult code = first; code <= (failed ? kLastCode : first); ++code) {
-                PanelLines composed;
-                ComposePanel({state.phase, code}, composed);
-                const char* texts[] = {composed.module, composed.addon, composed.bridge};
-                lines.push_back(texts[control]);
+            for (LinkResult code = state.status; code <= (anyCode ? kLastCode : state.status);
+                 ++code) {
+                panels.emplace_back();
+                ComposePanel({state.phase, code, state.cyclesPerSecond, &retry}, panels.back());
             }
         }
     }
-    return lines;
+    g_sdk.stateView = nullptr;
+    return panels;
 }
 
 // At the display scale the prefix gives (96 DPI in the usual run; ctest runs it again at 120,
-// 144 and 192): the window is 300 x 200 scaled, and every line fits its control in the
-// program's own font with a tenth of the width to spare, as Windows' UI font runs wider.
+// 144 and 192): the window is 300 x 200 scaled, and every panel fits above the status bar in the
+// program's own font, its lines stacked with the window's margins, with a tenth of the width and
+// a quarter of each line's height to spare: Windows' UI font runs wider and taller than Wine's.
 TEST_F(QuorvaneAlone, WindowAndEverySentenceFitTheDisplayScale) {
     SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     QuorvaneProcess quorvane;
@@ -152,25 +166,34 @@ TEST_F(QuorvaneAlone, WindowAndEverySentenceFitTheDisplayScale) {
               (std::vector<LONG>{100, 100, ScaleForDpi(300, dpi), ScaleForDpi(200, dpi)}))
         << dpi << " DPI";
 
+    // The room as the window lays it out: the first line's top is the margin.
+    RECT first{};
+    GetWindowRect(GetDlgItem(quorvane.window(), IDC_PANEL_MODULE), &first);
+    RECT bar{};
+    GetWindowRect(quorvane.statusBar(), &bar);
+    const int margin = first.top - [&] {
+        POINT origin{0, 0};
+        ClientToScreen(quorvane.window(), &origin);
+        return origin.y;
+    }();
+    const int width = (first.right - first.left) * 9 / 10;
+    const int height = bar.top - first.top - margin;
+
     const HFONT font = CreateMessageFont(dpi);
     ASSERT_NE(font, nullptr);
     const HDC screen = GetDC(nullptr);
     const HGDIOBJ previous = SelectObject(screen, font);
-    RECT bar{};
-    GetWindowRect(quorvane.statusBar(), &bar);
-    const int ids[] = {IDC_PANEL_MODULE, IDC_PANEL_ADDON, IDC_PANEL_BRIDGE};
-    for (int control = 0; control < 3; ++control) {
-        const HWND line = GetDlgItem(quorvane.window(), ids[control]);
-        RECT room{};
-        GetWindowRect(line, &room);
-        EXPECT_LE(room.bottom, bar.top) << "line " << control << " under the status bar";
-        GetClientRect(line, &room);
-        for (const std::string& text : EveryPanelLine(control)) {
-            RECT needed{0, 0, room.right * 9 / 10, 0};
-            DrawTextA(screen, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-            EXPECT_LE(needed.bottom, room.bottom)
-                << dpi << " DPI, " << room.right << " x " << room.bottom << ": " << text;
+    for (const PanelLines& panel : EveryPanel()) {
+        int needed = 2 * margin;
+        for (const char* text : {panel.module, panel.addon, panel.bridge}) {
+            RECT line{0, 0, width, 0};
+            DrawTextA(screen, text, -1, &line, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            needed += line.bottom * 5 / 4;
         }
+        EXPECT_LE(needed, height) << dpi << " DPI, " << width << " x " << height << ":\n"
+                                  << panel.module << "\n"
+                                  << panel.addon << "\n"
+                                  << panel.bridge;
     }
     SelectObject(screen, previous);
     ReleaseDC(nullptr, screen);
