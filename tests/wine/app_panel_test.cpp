@@ -24,13 +24,7 @@ constexpr std::size_t kExportSize = 0xEE;       // up to the encoder counters
 
 class QuorvanePanel : public StandInTest {
   protected:
-    std::wstring Line(int id) const {
-        wchar_t text[256] = L"";
-        DWORD_PTR length = 0;
-        SendMessageTimeoutW(GetDlgItem(quorvane_.window(), id), WM_GETTEXT, 256,
-                            reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, &length);
-        return text;
-    }
+    std::wstring Line(int id) const { return quorvane_.PanelLine(id); }
 
     // Whether the three lines come to begin with these words.
     ::testing::AssertionResult PanelShows(const wchar_t* module, const wchar_t* addon,
@@ -101,15 +95,6 @@ class QuorvanePanel : public StandInTest {
                          kPanelTimeoutMs);
     }
 
-    // Whether the request buffer of Quorvane's `open`th link still has its atom or mapping.
-    bool BufferNameHeld(std::uint32_t open) const {
-        char name[64];
-        std::snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", quorvane_.processId(), open);
-        const HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
-        if (mapping != nullptr) CloseHandle(mapping);
-        return GlobalFindAtomA(name) != 0 || mapping != nullptr;
-    }
-
     std::vector<std::uint8_t> Exported() const {
         std::vector<std::uint8_t> bytes(kExportSize);
         ReadOffsets(offsets_, kFirstExport, bytes.data(), bytes.size());
@@ -154,10 +139,10 @@ TEST_F(QuorvanePanel, SaysWhatIsMissingUntilAReconnectFindsBothSides) {
         PanelShows(L"Simulator module: connected", L"Add-on: not found", L"Bridge: not started"));
     for (std::uint32_t i = 0; i < kReconnects; ++i) ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
     for (std::uint32_t open = 1; open <= kReconnects; ++open) {
-        EXPECT_FALSE(BufferNameHeld(open)) << "link " << open;
+        EXPECT_FALSE(quorvane_.BufferNameHeld(open)) << "link " << open;
     }
     const std::uint32_t lastOpen = kReconnects + 1;
-    EXPECT_TRUE(BufferNameHeld(lastOpen));
+    EXPECT_TRUE(quorvane_.BufferNameHeld(lastOpen));
 
     const HANDLE stateOnly = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                                 kStateBlockSize, kStateMappingName);
@@ -167,7 +152,7 @@ TEST_F(QuorvanePanel, SaysWhatIsMissingUntilAReconnectFindsBothSides) {
     ASSERT_TRUE(quorvane_.WaitForTraceLength(traced + 2, kStartTimeoutMs));
     EXPECT_EQ(quorvane_.Trace()[traced].text, L"Status: LOADING");
     EXPECT_EQ(quorvane_.Trace()[traced + 1].text, L"Status: OK");
-    EXPECT_FALSE(BufferNameHeld(lastOpen));
+    EXPECT_FALSE(quorvane_.BufferNameHeld(lastOpen));
     EXPECT_TRUE(PanelShows(L"Simulator module: connected",
                            L"Add-on: connected without its command block", L"Bridge: running"));
     EXPECT_TRUE(CyclesRise());
@@ -178,8 +163,8 @@ TEST_F(QuorvanePanel, SaysWhatIsMissingUntilAReconnectFindsBothSides) {
 
     // While running: no LOADING, no second link, the cycles go on.
     ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
-    EXPECT_FALSE(BufferNameHeld(lastOpen + 2)) << "a second link";
-    EXPECT_TRUE(BufferNameHeld(lastOpen + 1));
+    EXPECT_FALSE(quorvane_.BufferNameHeld(lastOpen + 2)) << "a second link";
+    EXPECT_TRUE(quorvane_.BufferNameHeld(lastOpen + 1));
     EXPECT_TRUE(CyclesRise());
     EXPECT_EQ(quorvane_.Trace().size(), traced + 2);
     EXPECT_EQ(quorvane_.StatusText(), L"Status: OK");

@@ -1,5 +1,6 @@
 #include "tests/wine/app_process.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "tests/wine/app_paths.h"
@@ -94,6 +95,24 @@ std::wstring QuorvaneProcess::StatusText() const {
         return L"";
     }
     return text;
+}
+
+std::wstring QuorvaneProcess::PanelLine(int id) const {
+    wchar_t text[256] = L"";
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(GetDlgItem(window_, id), WM_GETTEXT, 256,
+                             reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, &length)) {
+        return L"";
+    }
+    return text;
+}
+
+bool QuorvaneProcess::BufferNameHeld(std::uint32_t open) const {
+    char name[64];
+    std::snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", process_.dwProcessId, open);
+    const HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+    if (mapping != nullptr) CloseHandle(mapping);
+    return GlobalFindAtomA(name) != 0 || mapping != nullptr;
 }
 
 std::vector<TracedStatus> QuorvaneProcess::Trace() const {

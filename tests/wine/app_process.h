@@ -46,6 +46,10 @@ class QuorvaneProcess {
 
     // The status bar's text now, read with WM_GETTEXT; empty when it does not answer.
     std::wstring StatusText() const;
+    // The text of the panel line with control id `id` now; empty when it does not answer.
+    std::wstring PanelLine(int id) const;
+    // Whether the request buffer of its `open`th link still has its atom or mapping.
+    bool BufferNameHeld(std::uint32_t open) const;
     // Every text set so far, in order.
     std::vector<TracedStatus> Trace() const;
     bool WaitForTraceLength(std::size_t length, DWORD timeoutMs) const;

@@ -72,13 +72,7 @@ class QuorvaneUnwatched : public StandInTest {
         return count;
     }
 
-    std::wstring BridgeLine() const {
-        wchar_t text[256] = L"";
-        DWORD_PTR length = 0;
-        SendMessageTimeoutW(GetDlgItem(quorvane_.window(), IDC_PANEL_BRIDGE), WM_GETTEXT, 256,
-                            reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, &length);
-        return text;
-    }
+    std::wstring BridgeLine() const { return quorvane_.PanelLine(IDC_PANEL_BRIDGE); }
     bool BridgeLineSays(const wchar_t* words) const {
         return WaitUntil([&] { return BridgeLine().find(words) != std::wstring::npos; }, 3000);
     }
@@ -89,14 +83,6 @@ class QuorvaneUnwatched : public StandInTest {
         ASSERT_NE(
             SendMessageTimeoutW(quorvane_.window(), message, wParam, 0, SMTO_BLOCK, 30000, &result),
             0);
-    }
-
-    bool BufferNameHeld(std::uint32_t open) const {
-        char name[64];
-        std::snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", quorvane_.processId(), open);
-        const HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
-        if (mapping != nullptr) CloseHandle(mapping);
-        return GlobalFindAtomA(name) != 0 || mapping != nullptr;
     }
 
     void Exit() const {
@@ -146,9 +132,9 @@ TEST_F(QuorvaneUnwatched, WithTheOptionOnItTriesUntilBothSidesAreThere) {
     ASSERT_GE(tries, kTries);
     const std::uint32_t lastOpen = tries + 1;  // the start's link, then one per try
     for (std::uint32_t open = 1; open < lastOpen; ++open) {
-        ASSERT_FALSE(BufferNameHeld(open)) << "link " << open;
+        ASSERT_FALSE(quorvane_.BufferNameHeld(open)) << "link " << open;
     }
-    EXPECT_TRUE(BufferNameHeld(lastOpen));
+    EXPECT_TRUE(quorvane_.BufferNameHeld(lastOpen));
     EXPECT_EQ(LogLinesWith("Status: NOT OK"), 1u) << Log();
 
     const std::size_t traced = quorvane_.Trace().size();
