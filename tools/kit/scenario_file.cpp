@@ -58,8 +58,12 @@ std::optional<std::int64_t> ParseWhole(std::string_view word) {
     return static_cast<std::int64_t>(*number);
 }
 
+// Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string at -O2.
 std::string Quoted(std::string_view word) {
-    return "\"" + std::string(word) + "\"";
+    std::string text(1, '"');
+    text.append(word);
+    text += '"';
+    return text;
 }
 
 std::string DisplayStep(const Words& words, FieldWrites& writes) {
@@ -129,7 +133,10 @@ Words SplitWords(std::string_view line) {
 
 std::string JoinWords(const Words& words) {
     std::string text;
-    for (std::string_view word : words) text += (text.empty() ? "" : " ") + std::string(word);
+    for (std::string_view word : words) {
+        if (!text.empty()) text += ' ';
+        text.append(word);
+    }
     return text;
 }
 
