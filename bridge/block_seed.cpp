@@ -16,18 +16,6 @@
 
 namespace {
 
-using Block = std::uint8_t[kBridgeBlockSize];
-
-std::uint8_t ByteAt(const Block& block, std::uint32_t offset) {
-    return block[offset - kBridgeBlockStart];
-}
-
-std::uint16_t Word16At(const Block& block, std::uint32_t offset) {
-    std::uint16_t value;
-    std::memcpy(&value, block + (offset - kBridgeBlockStart), sizeof value);
-    return value;
-}
-
 // The low 8 or 16 bits read as two's complement (a wrap that C++20 defines).
 constexpr std::int32_t SignedByte(std::uint8_t bits) {
     return static_cast<std::int8_t>(bits);
@@ -40,10 +28,10 @@ static_assert(SignedWord(0xFFFF) == -1.0 && SignedWord(0x8000) == -32768.0);
 
 // A code a client posted while no bridge ran is still forwarded once; an emptied mailbox stays
 // empty. Each counter is taken as seen, so only turns from now on become commands.
-void SeedInputs(const Block& block) {
+void SeedInputs(const BridgeBlock& block) {
     std::memcpy(&g_bridge.mailbox, block, sizeof g_bridge.mailbox);
     for (std::size_t k = 0; k < kEncoderCount; ++k) {
-        const std::int32_t counter = ByteAt(block, kEncoderTable[k].counterOffset);
+        const std::int32_t counter = BlockByte(block, kEncoderTable[k].counterOffset);
         g_bridge.encoderSlots[k] = counter;
         g_bridge.lastSeenCounters[k] = counter;
     }
@@ -51,18 +39,18 @@ void SeedInputs(const Block& block) {
 
 // Displays read 0..99999 and 65535.0 when blank, never below zero unless a digit field is, so
 // the 16 bits widen unsigned: 0xFFFF comes back as the blank display it almost always is.
-void SeedDisplays(const Block& block) {
+void SeedDisplays(const BridgeBlock& block) {
     for (std::size_t n = 0; n < kDisplayCount; ++n) {
-        g_bridge.lastSentDisplays[n] = Word16At(block, kDisplayTable[n].destination);
+        g_bridge.lastSentDisplays[n] = BlockWord(block, kDisplayTable[n].destination);
     }
 }
 
 // A byte's flags add up to 0..255. The flagless byte keeps its copy, which equals its packed
 // value of 0 for good, so whatever the block holds there it is never written.
-void SeedFlags(const Block& block) {
+void SeedFlags(const BridgeBlock& block) {
     for (std::size_t k = 0; k < kFlagByteCount; ++k) {
         if (FlagSourceCount(kFlagTable[k]) == 0) continue;
-        g_bridge.lastSentFlags[k] = ByteAt(block, kFlagTable[k].destination);
+        g_bridge.lastSentFlags[k] = BlockByte(block, kFlagTable[k].destination);
     }
 }
 
@@ -70,13 +58,13 @@ void SeedFlags(const Block& block) {
 // negative rate), so both sizes widen with their sign: 0xFF comes back as -1 and 0xFFFF as -1.0.
 // Any widening gives back the same bytes when narrowed again, so a value the block does not show
 // is always sent; the choice only spares writes of bytes the block already holds.
-void SeedSingleValues(const Block& block) {
+void SeedSingleValues(const BridgeBlock& block) {
     for (std::size_t i = 0; i < kSingleValueCount; ++i) {
         const SingleValueRow& row = kSingleValueTable[i];
         if (row.type == kInt32) {
-            g_bridge.lastSentSingleInts[i] = SignedByte(ByteAt(block, row.destination));
+            g_bridge.lastSentSingleInts[i] = SignedByte(BlockByte(block, row.destination));
         } else {
-            g_bridge.lastSentSingleDoubles[i] = SignedWord(Word16At(block, row.destination));
+            g_bridge.lastSentSingleDoubles[i] = SignedWord(BlockWord(block, row.destination));
         }
     }
 }
@@ -85,7 +73,7 @@ void SeedSingleValues(const Block& block) {
 
 LinkResult SeedBridgeFromModuleBlock() {
     // A destination must stay valid until the exchange returns: this frame outlives it.
-    Block block;
+    BridgeBlock block;
     if (!LinkRead(kBridgeBlockStart, sizeof block, block, g_bridge.linkResult) ||
         !LinkProcess(g_bridge.linkResult)) {
         return g_bridge.linkResult;

@@ -3,12 +3,8 @@
 // values standing.
 #pragma once
 
-#include <cstdint>
-
+#include "bridge/bridge_block.h"
 #include "simlink/link_result.h"
-
-constexpr std::uint32_t kBridgeBlockStart = 0x9400;
-constexpr std::uint32_t kBridgeBlockSize = 0xF8;  // 0x9400..0x94F7
 
 // One exchange that only reads the block. When it succeeds, the last-sent copies, the encoder
 // slots with their last-seen counters, and the mailbox start from what it read; when it fails,

@@ -16,19 +16,9 @@ constexpr std::uint32_t kFirstLampOffset = 0x9402;
 constexpr std::uint32_t kFirstDisplayOffset = 0x9430;
 constexpr std::uint16_t kBlankDisplayWord = 0xFFFF;
 
-std::uint8_t Byte(const BridgeBlock& block, std::uint32_t offset) {
-    return block[offset - kBridgeBlockStart];
-}
-
-std::uint16_t Word(const BridgeBlock& block, std::uint32_t offset) {
-    std::uint16_t word;
-    std::memcpy(&word, block + (offset - kBridgeBlockStart), sizeof word);
-    return word;
-}
-
 // A 16-bit field that travels in two's complement.
 int SignedWord(const BridgeBlock& block, std::uint32_t offset) {
-    const int word = Word(block, offset);
+    const int word = BlockWord(block, offset);
     return word >= 0x8000 ? word - 0x10000 : word;
 }
 
@@ -56,7 +46,7 @@ BitText BitsOf(std::uint8_t bits) {
 
 // As it is sent: a byte, or a 16-bit value in two's complement.
 int SingleValue(const BridgeBlock& block, const SingleValueRow& row) {
-    return row.size == 2 ? SignedWord(block, row.destination) : Byte(block, row.destination);
+    return row.size == 2 ? SignedWord(block, row.destination) : BlockByte(block, row.destination);
 }
 
 // The character after a value: '*' when its bytes differ from the previous reading.
@@ -83,7 +73,7 @@ void AppendInputs(std::string& text, const BridgeBlock& block, const ChangeMarks
            mark(kMailboxOffset, 2), code == -1 ? "(empty)" : "");
     for (std::uint32_t offset = kFirstCounterOffset; offset < kFirstCounterOffset + kEncoderCount;
          ++offset) {
-        Append(text, " %3u%c", Byte(block, offset), mark(offset, 1));
+        Append(text, " %3u%c", BlockByte(block, offset), mark(offset, 1));
     }
     text += '\n';
 }
@@ -94,7 +84,7 @@ void AppendLamps(std::string& text, const BridgeBlock& block, const ChangeMarks&
     for (std::uint32_t k = 0; k < kFlagByteCount; ++k) {
         const std::uint32_t offset = kFirstLampOffset + k;
         Append(text, "%s  %04X %s%c", k % 7 == 0 ? "\n" : "", offset,
-               BitsOf(Byte(block, offset)).digits, mark(offset, 1));
+               BitsOf(BlockByte(block, offset)).digits, mark(offset, 1));
     }
     text += '\n';
 }
@@ -104,7 +94,7 @@ void AppendDisplays(std::string& text, const BridgeBlock& block, const ChangeMar
     text += "displays 0x9430..0x9471 (display: value):";
     for (std::uint32_t n = 1; n <= kDisplayCount; ++n) {
         const std::uint32_t offset = kFirstDisplayOffset + 2 * (n - 1);
-        const std::uint16_t value = Word(block, offset);
+        const std::uint16_t value = BlockWord(block, offset);
         if (n % 9 == 1) text += '\n';
         if (value == kBlankDisplayWord) {
             Append(text, "  %2u: blank%c", n, mark(offset, 2));
@@ -136,7 +126,7 @@ void PrintDisplaysBriefly(const BridgeBlock& block) {
     Say("displays");
     bool any = false;
     for (std::uint32_t n = 1; n <= kDisplayCount; ++n) {
-        const std::uint16_t value = Word(block, kFirstDisplayOffset + 2 * (n - 1));
+        const std::uint16_t value = BlockWord(block, kFirstDisplayOffset + 2 * (n - 1));
         if (value == 0) continue;
         any = true;
         if (value == kBlankDisplayWord) {
@@ -153,7 +143,7 @@ void PrintLampsBriefly(const BridgeBlock& block) {
     bool any = false;
     for (std::uint32_t offset = kFirstLampOffset; offset < kFirstLampOffset + kFlagByteCount;
          ++offset) {
-        const std::uint8_t bits = Byte(block, offset);
+        const std::uint8_t bits = BlockByte(block, offset);
         if (bits == 0) continue;
         any = true;
         Say(" %04X=%s", offset, BitsOf(bits).digits);
@@ -178,7 +168,7 @@ void PrintInputsBriefly(const BridgeBlock& block) {
     const int code = SignedWord(block, kMailboxOffset);
     if (code != -1) Say(" | mailbox %d", code);
     for (std::uint32_t k = 0; k < kEncoderCount; ++k) {
-        const std::uint8_t counter = Byte(block, kFirstCounterOffset + k);
+        const std::uint8_t counter = BlockByte(block, kFirstCounterOffset + k);
         if (counter != 0) Say(" | counter %04X=%u", kFirstCounterOffset + k, counter);
     }
 }
