@@ -10,6 +10,7 @@
 #include "tools/addon/addon_options.h"
 #include "tools/addon/cockpit_script.h"
 #include "tools/console/console.h"
+#include "tools/kit/block_fields.h"
 #include "tools/kit/encoder_echo.h"
 #include "tools/kit/real_thing.h"
 #include "tools/kit/scenario.h"
@@ -128,11 +129,10 @@ void TakeCommand(std::uint8_t* commandBlock, std::uint8_t* stateBlock) {
 void ApplyPresets(const AddonOptions& options, std::uint8_t* stateBlock) {
     for (std::size_t i = 0; i < options.presetCount; ++i) {
         const PresetField& field = options.presets[i];
-        if (field.isDouble) {
-            std::memcpy(stateBlock + field.offset, &field.real, sizeof field.real);
-        } else {
-            std::memcpy(stateBlock + field.offset, &field.integer, sizeof field.integer);
-        }
+        // The offset was checked to lie inside the state block, far below 65536.
+        ApplyFieldWrite(
+            {static_cast<std::uint16_t>(field.offset), field.isDouble, field.integer, field.real},
+            stateBlock);
     }
 }
 

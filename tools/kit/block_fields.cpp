@@ -128,15 +128,16 @@ void AddFieldWrite(FieldWrites& writes, const FieldWrite& write) {
     if (writes.count < std::size(writes.writes)) writes.writes[writes.count++] = write;
 }
 
-void ApplyFieldWrites(const FieldWrites& writes, std::uint8_t* stateBlock) {
-    for (std::size_t i = 0; i < writes.count; ++i) {
-        const FieldWrite& write = writes.writes[i];
-        if (write.isDouble) {
-            std::memcpy(stateBlock + write.field, &write.real, sizeof write.real);
-        } else {
-            std::memcpy(stateBlock + write.field, &write.integer, sizeof write.integer);
-        }
+void ApplyFieldWrite(const FieldWrite& write, std::uint8_t* stateBlock) {
+    if (write.isDouble) {
+        std::memcpy(stateBlock + write.field, &write.real, sizeof write.real);
+    } else {
+        std::memcpy(stateBlock + write.field, &write.integer, sizeof write.integer);
     }
+}
+
+void ApplyFieldWrites(const FieldWrites& writes, std::uint8_t* stateBlock) {
+    for (std::size_t i = 0; i < writes.count; ++i) ApplyFieldWrite(writes.writes[i], stateBlock);
 }
 
 std::int32_t ReadStateInt32(const std::uint8_t* stateBlock, std::uint32_t field) {

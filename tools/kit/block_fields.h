@@ -46,5 +46,6 @@ std::string LampFields(std::uint32_t byteOffset, std::uint32_t bit, bool on, Fie
 std::string SingleValueFields(std::uint32_t offset, double value, FieldWrites& out);
 
 void AddFieldWrite(FieldWrites& writes, const FieldWrite& write);
+void ApplyFieldWrite(const FieldWrite& write, std::uint8_t* stateBlock);
 void ApplyFieldWrites(const FieldWrites& writes, std::uint8_t* stateBlock);
 std::int32_t ReadStateInt32(const std::uint8_t* stateBlock, std::uint32_t field);
