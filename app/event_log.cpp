@@ -3,6 +3,7 @@
 // panel shows. The cycle itself only reads the performance counter and counts.
 #include <windows.h>
 // After windows.h, whose types it needs.
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <cinttypes>
@@ -138,6 +139,10 @@ void OnLogTimer() {
 }
 
 void LogExit() {
+    // Once: a session's end logs it before the message loop ends, and the loop's end again.
+    static bool logged = false;
+    if (logged) return;
+    logged = true;
     const std::uint64_t commands = g_commandsBefore + g_bridge.commandsForwarded;
     LogEvent("Quorvane exits after %" PRIu64 " cycles, %" PRIu64 " %s forwarded.",
              g_cyclesBefore + g_bridge.cyclesRun, commands, commands == 1 ? "command" : "commands");
@@ -147,8 +152,12 @@ void OpenLogFolder() {
     wchar_t folder[kLogPathLength];
     if (LogFolderPath(folder)) {
         CreateDirectoryW(folder, nullptr);
+        // The shell may hand the folder to extensions that need COM on this thread, in a
+        // single-threaded apartment. A thread that has COM already keeps it as it is.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         const auto opened = reinterpret_cast<INT_PTR>(
             ShellExecuteW(g_mainWindow, L"open", folder, nullptr, nullptr, SW_SHOWNORMAL));
+        if (SUCCEEDED(com)) CoUninitialize();
         if (opened > 32) return;  // the documented boundary between success and error codes
     }
     MessageBoxW(g_mainWindow, L"The log folder (%LOCALAPPDATA%\\Quorvane) could not be opened.",

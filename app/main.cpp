@@ -36,7 +36,11 @@ void RegisterMainWindowClass() {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
     windowClass.lpszMenuName = MAKEINTRESOURCEW(IDC_QUORVANE);
     windowClass.lpszClassName = g_className;
-    windowClass.hIconSm = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_SMALL));
+    // LoadIconW gives the large size only, which the caption and taskbar would shrink: the
+    // small one is loaded at the small size, from the images drawn for it.
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageW(g_instance, MAKEINTRESOURCEW(IDI_SMALL), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     RegisterClassExW(&windowClass);
 }
 
@@ -66,6 +70,9 @@ void StartBridgeOrReport() {
     }
     SetStatusText(L"Status: LOADING");
     RefreshPanel();
+    // The status bar and the lines are child windows: painting the main window alone leaves
+    // them as they were while the thread sleeps.
+    RedrawWindow(g_mainWindow, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(kLoadingPauseMs);
     ShowWindow(g_mainWindow, SW_MINIMIZE);
     g_phase = BridgePhase::Running;

@@ -6,6 +6,7 @@
 
 #include "app/quorvane.h"
 #include "bridge/bridge.h"
+#include "bridge/connection.h"
 
 static_assert(SB_SETTEXTW == 1035);
 
@@ -119,6 +120,18 @@ LRESULT OnDestroy(HWND window) {
     return 0;
 }
 
+// Runs when Windows shuts down or the user signs out. Once this returns, Windows may end the
+// process at any moment without running the exit clean-up, so the bridge stops, the log gets
+// its exit line and both sides are let go here, as Exit would; the window then goes as well.
+LRESULT OnEndSession(HWND window, WPARAM ending) {
+    if (!ending) return 0;
+    g_cycleTimer.Stop(window);
+    LogExit();
+    DisconnectBothSides();
+    DestroyWindow(window);
+    return 0;
+}
+
 }  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -135,6 +148,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam));
         case WM_DPICHANGED:
             return OnDpiChanged(window, wParam, lParam);
+        case WM_ENDSESSION:
+            return OnEndSession(window, wParam);
         case WM_DESTROY:
             return OnDestroy(window);
         default:

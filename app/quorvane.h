@@ -76,6 +76,7 @@ void NotePaceCycle();
 // Over the last second or more; negative until a second has passed.
 double CyclesPerSecond();
 void OnLogTimer();
+// The exit line, once however often it is asked for.
 void LogExit();
 // Help > Open Log Folder.
 void OpenLogFolder();

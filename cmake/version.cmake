@@ -1,6 +1,6 @@
 # One version for both programs' papers: the VERSIONINFO resources take the numbers of
 # project(VERSION) and the copyright line of LICENSE from a header written here, so that neither
-# is written twice. A part that project() leaves out counts as 0.
+# is written twice. The company is the copyright holder. A part that project() leaves out counts as 0.
 enable_language(RC)
 foreach(part MAJOR MINOR PATCH TWEAK)
     set(QUORVANE_VERSION_${part} 0)
@@ -9,6 +9,8 @@ foreach(part MAJOR MINOR PATCH TWEAK)
     endif()
 endforeach()
 file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE QUORVANE_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
+# Who holds the copyright is the company the papers name.
+string(REGEX REPLACE "^Copyright \\(c\\) [0-9, -]+ " "" QUORVANE_COMPANY "${QUORVANE_COPYRIGHT}")
 configure_file(${PROJECT_SOURCE_DIR}/app/version.h.in
                ${PROJECT_BINARY_DIR}/generated/quorvane_version.h @ONLY)
 include_directories(${PROJECT_BINARY_DIR}/generated)

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -310,12 +311,19 @@ TEST_F(QuorvaneResources, IconGroupsHoldEightImages) {
     }
 }
 
-TEST_F(QuorvaneResources, ManifestAsksToRunAsInvokerWithoutUiAccess) {
+TEST_F(QuorvaneResources, ManifestAsksForInvokerRightsAndNamesItsWindows) {
     auto [bytes, size] = Resource(1, RT_MANIFEST);
     ASSERT_NE(bytes, nullptr);
     const std::string manifest(reinterpret_cast<const char*>(bytes), size);
     EXPECT_NE(manifest.find(R"(level="asInvoker")"), std::string::npos) << manifest;
     EXPECT_NE(manifest.find(R"(uiAccess="false")"), std::string::npos) << manifest;
+    // Windows 10 and 11, 8.1, 8 and 7: without them Windows treats the program as Vista's.
+    for (const char* os : {"8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+                           "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "35138b9a-5d96-4fbd-8e2d-a2440225f93a"}) {
+        EXPECT_NE(manifest.find(std::string(R"(<supportedOS Id="{)") + os + "}\"/>"),
+                  std::string::npos)
+            << os;
+    }
 }
 
 // Ours only: a linker may add a manifest of its own beside it, under another name or language.
@@ -342,9 +350,9 @@ TEST(ProgramPapers, CarryTheProjectVersion) {
     ASSERT_EQ(std::swscanf(QUORVANE_VERSION, L"%u.%u.%u", &major, &minor, &patch), 3);
     const std::string directory = ExecutableDirectory();
     const std::wstring monitor = std::wstring(directory.begin(), directory.end()) + L"monitor.exe";
-    const std::pair<std::wstring, const wchar_t*> programs[] = {{kQuorvaneExePath, L"Quorvane.exe"},
-                                                                {monitor, L"monitor.exe"}};
-    for (const auto& [path, originalName] : programs) {
+    const std::tuple<std::wstring, const wchar_t*, const wchar_t*> programs[] = {
+        {kQuorvaneExePath, L"Quorvane.exe", L"Quorvane"}, {monitor, L"monitor.exe", L"monitor"}};
+    for (const auto& [path, originalName, internalName] : programs) {
         SCOPED_TRACE(originalName);
         std::vector<std::uint8_t> papers(GetFileVersionInfoSizeW(path.c_str(), nullptr));
         ASSERT_FALSE(papers.empty());
@@ -361,6 +369,8 @@ TEST(ProgramPapers, CarryTheProjectVersion) {
         EXPECT_EQ(VersionString(papers, L"FileVersion"), QUORVANE_VERSION);
         EXPECT_EQ(VersionString(papers, L"ProductVersion"), QUORVANE_VERSION);
         EXPECT_EQ(VersionString(papers, L"OriginalFilename"), originalName);
+        EXPECT_EQ(VersionString(papers, L"InternalName"), internalName);
+        EXPECT_EQ(VersionString(papers, L"CompanyName"), L"the Quorvane developers");
         EXPECT_EQ(VersionString(papers, L"ProductName"), L"Quorvane");
         EXPECT_EQ(VersionString(papers, L"LegalCopyright").rfind(L"Copyright (c) ", 0), 0u);
         EXPECT_NE(VersionString(papers, L"FileDescription").find(L"Quorvane"), std::wstring::npos);

@@ -204,6 +204,31 @@ TEST_F(QuorvaneUnwatched, ASecondCopyEndsAtOnceAndBringsTheFirstForward) {
     ASSERT_NO_FATAL_FAILURE(Exit());
 }
 
+// A shutdown or sign-out while the bridge runs: Windows may end the process as soon as the
+// message returns, so by then the log has its exit line with the cycles run, and the link is let
+// go, as Exit would do. The window goes too, and the exit line is not written twice.
+TEST_F(QuorvaneUnwatched, TheSessionsEndIsLoggedAndLetsGoOfBothSides) {
+    ASSERT_TRUE(StartModule());
+    ASSERT_TRUE(StartAddon("--script"));
+    ASSERT_TRUE(quorvane_.Start());
+    ASSERT_TRUE(quorvane_.WaitForWindow());
+    ASSERT_TRUE(
+        WaitUntil([&] { return quorvane_.StatusText() == L"Status: OK"; }, kStartTimeoutMs));
+    const std::uint32_t exchanges = ExchangeCount(offsets_);
+    ASSERT_TRUE(WaitUntil([&] { return ExchangeCount(offsets_) > exchanges + 20; }, 5000));
+
+    ASSERT_NO_FATAL_FAILURE(Send(WM_ENDSESSION, TRUE));
+    EXPECT_FALSE(quorvane_.BufferNameHeld(1));
+    const std::string log = Log();
+    const std::size_t exit = log.find("Quorvane exits after ");
+    ASSERT_NE(exit, std::string::npos) << log;
+    EXPECT_NE(log.compare(exit, 23, "Quorvane exits after 0 "), 0) << log;
+    DWORD exitCode = 1;
+    EXPECT_TRUE(quorvane_.WaitForExit(5000, exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(LogLinesWith("Quorvane exits after "), 1u) << Log();
+}
+
 // A file where the log's folder should be: nothing can be logged, and the bridge runs as ever.
 TEST_F(QuorvaneUnwatched, ALogThatCannotBeWrittenDoesNotStopTheBridge) {
     DeleteFileW((kLogFolder + L"\\Quorvane.log.1").c_str());
