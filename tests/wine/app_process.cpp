@@ -151,11 +151,11 @@ void QuorvaneProcess::ShowPanel(const char* module, const char* addon, const cha
     }
 }
 
-PanelMeasure QuorvaneProcess::MeasurePanel() const {
+PanelMeasure QuorvaneProcess::MeasurePanel(UINT movedToDpi) const {
     // The hook measures before the window's procedure gets the message, which it ignores.
     static const UINT measure = RegisterWindowMessageW(kMeasurePanelMessageName);
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window_, measure, 0, 0, SMTO_BLOCK, 5000, &result)) return {};
+    if (!SendMessageTimeoutW(window_, measure, movedToDpi, 0, SMTO_BLOCK, 5000, &result)) return {};
     return ReadTrace().panel;
 }
 

@@ -60,8 +60,9 @@ class QuorvaneProcess {
     bool ReconnectOffered() const;
     // Sets the panel's lines to these texts as the program sets them: only those that differ.
     void ShowPanel(const char* module, const char* addon, const char* bridge) const;
-    // The panel as it is laid out now, measured inside the process; zero when it did not answer.
-    PanelMeasure MeasurePanel() const;
+    // The panel as it is laid out now, measured inside the process, after the window was told
+    // it moved to a monitor at `movedToDpi` unless 0; zero when it did not answer.
+    PanelMeasure MeasurePanel(UINT movedToDpi = 0) const;
 
     // Its About box while it shows one, else null.
     HWND FindAboutBox() const;

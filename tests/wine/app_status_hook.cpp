@@ -93,6 +93,17 @@ void MeasurePanel(HWND window) {
     });
 }
 
+// What Windows tells a window moved to a monitor at `dpi`: the DPI, and where it suggests the
+// window goes there.
+void MoveToScale(HWND window, UINT dpi) {
+    RECT suggested{};
+    GetWindowRect(window, &suggested);
+    const int scale = static_cast<int>(GetDpiForWindow(window));
+    suggested.right = suggested.left + MulDiv(suggested.right - suggested.left, dpi, scale);
+    suggested.bottom = suggested.top + MulDiv(suggested.bottom - suggested.top, dpi, scale);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK
@@ -107,7 +118,10 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
             RecordReconnectMenuState(call->hwnd);
         }
         static const UINT measurePanel = RegisterWindowMessageW(kMeasurePanelMessageName);
-        if (call->message == measurePanel) MeasurePanel(call->hwnd);
+        if (call->message == measurePanel) {
+            if (call->wParam != 0) MoveToScale(call->hwnd, static_cast<UINT>(call->wParam));
+            MeasurePanel(call->hwnd);
+        }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -28,7 +28,8 @@ struct MeasuredLine {
 
 // The panel as Quorvane laid it out, measured inside its process when the tests send the main
 // window kMeasurePanelMessageName: a font is a handle of the process that made it, so only there
-// can a line be measured in the font its control holds.
+// can a line be measured in the font its control holds. A DPI in its wParam moves the window to
+// that scale first, as WM_DPICHANGED tells it.
 struct PanelMeasure {
     std::uint32_t count;  // measures taken so far
     RECT client;          // the main window's client area

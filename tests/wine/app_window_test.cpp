@@ -150,6 +150,15 @@ std::vector<PanelLines> EveryPanel() {
     return panels;
 }
 
+// The system's message font at 96 DPI: the tests scale its height in pixels to the window's
+// DPI, not by the program's own way to its font.
+LOGFONTW MessageFontAt96Dpi() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, kBaseDpi);
+    return metrics.lfMessageFont;
+}
+
 // At the display scale and in the message font the prefix gives (96 DPI and Wine's own font in
 // the usual run; ctest runs it again from 110 to 288 DPI, and in DejaVu Sans 9, which runs wider
 // and taller than Windows' Segoe UI 9): the window is 300 wide scaled, at least 200 tall scaled,
@@ -172,13 +181,7 @@ TEST_F(QuorvaneAlone, WindowAndEverySentenceFitTheDisplayScale) {
         << dpi << " DPI";
     EXPECT_GE(frame.bottom - frame.top, ScaleForDpi(200, dpi)) << dpi << " DPI";
 
-    // The font's height in pixels from the system's setting at 96 DPI, scaled here: not from the
-    // program's own way to the font.
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    ASSERT_TRUE(
-        SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, kBaseDpi));
-    const LOGFONTW& expected = metrics.lfMessageFont;
+    const LOGFONTW expected = MessageFontAt96Dpi();
     wchar_t face[LF_FACESIZE] = L"";
     if (GetEnvironmentVariableW(L"QUORVANE_TEST_MESSAGE_FONT", face, LF_FACESIZE) > 0) {
         ASSERT_STREQ(expected.lfFaceName, face) << "the prefix does not give the font asked for";
@@ -198,6 +201,26 @@ TEST_F(QuorvaneAlone, WindowAndEverySentenceFitTheDisplayScale) {
                                                         << panel.addon << "\n"
                                                         << panel.bridge;
     }
+}
+
+// Told it moved to a monitor at 200 %, the window takes its width there, its lines the message
+// font for that scale, and the panel fits again.
+TEST_F(QuorvaneAlone, FollowsItsWindowToAnotherScale) {
+    QuorvaneProcess quorvane;
+    ASSERT_TRUE(quorvane.Start());
+    ASSERT_TRUE(quorvane.WaitForWindow());
+    ASSERT_TRUE(WaitUntil(
+        [&] { return GetWindowTextLengthW(GetDlgItem(quorvane.window(), IDC_PANEL_BRIDGE)) > 0; },
+        5000));
+    constexpr UINT kDpi = 2 * kBaseDpi;
+    const PanelMeasure moved = quorvane.MeasurePanel(kDpi);
+    RECT frame{};
+    GetWindowRect(quorvane.window(), &frame);
+    EXPECT_EQ(frame.right - frame.left, ScaleForDpi(300, kDpi));
+    EXPECT_GE(frame.bottom - frame.top, ScaleForDpi(200, kDpi));
+    EXPECT_NEAR(moved.lines[0].font.lfHeight,
+                MulDiv(MessageFontAt96Dpi().lfHeight, static_cast<int>(kDpi), kBaseDpi), 1);
+    EXPECT_TRUE(PanelFits(moved));
 }
 
 }  // namespace
