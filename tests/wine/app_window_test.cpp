@@ -159,6 +159,17 @@ LOGFONTW MessageFontAt96Dpi() {
     return metrics.lfMessageFont;
 }
 
+// Every panel the program can show, set into Quorvane's lines one after the other, fits.
+void ExpectEveryPanelToFit(const QuorvaneProcess& quorvane, UINT dpi) {
+    for (const PanelLines& panel : EveryPanel()) {
+        quorvane.ShowPanel(panel.module, panel.addon, panel.bridge);
+        EXPECT_TRUE(PanelFits(quorvane.MeasurePanel())) << dpi << " DPI:\n"
+                                                        << panel.module << "\n"
+                                                        << panel.addon << "\n"
+                                                        << panel.bridge;
+    }
+}
+
 // At the display scale and in the message font the prefix gives (96 DPI and Wine's own font in
 // the usual run; ctest runs it again from 110 to 288 DPI, and in DejaVu Sans 9, which runs wider
 // and taller than Windows' Segoe UI 9): the window is 300 wide scaled, at least 200 tall scaled,
@@ -194,17 +205,11 @@ TEST_F(QuorvaneAlone, WindowAndEverySentenceFitTheDisplayScale) {
         EXPECT_STREQ(line.font.lfFaceName, expected.lfFaceName);
     }
 
-    for (const PanelLines& panel : EveryPanel()) {
-        quorvane.ShowPanel(panel.module, panel.addon, panel.bridge);
-        EXPECT_TRUE(PanelFits(quorvane.MeasurePanel())) << dpi << " DPI:\n"
-                                                        << panel.module << "\n"
-                                                        << panel.addon << "\n"
-                                                        << panel.bridge;
-    }
+    ExpectEveryPanelToFit(quorvane, dpi);
 }
 
 // Told it moved to a monitor at 200 %, the window takes its width there, its lines the message
-// font for that scale, and the panel fits again.
+// font for that scale, and every panel fits again.
 TEST_F(QuorvaneAlone, FollowsItsWindowToAnotherScale) {
     QuorvaneProcess quorvane;
     ASSERT_TRUE(quorvane.Start());
@@ -221,6 +226,7 @@ TEST_F(QuorvaneAlone, FollowsItsWindowToAnotherScale) {
     EXPECT_NEAR(moved.lines[0].font.lfHeight,
                 MulDiv(MessageFontAt96Dpi().lfHeight, static_cast<int>(kDpi), kBaseDpi), 1);
     EXPECT_TRUE(PanelFits(moved));
+    ExpectEveryPanelToFit(quorvane, kDpi);
 }
 
 }  // namespace
