@@ -49,3 +49,15 @@ HFONT CreateMessageFont(UINT dpi) {
     }
     return nullptr;
 }
+
+RECT WindowRectForClient(int clientHeight, DWORD style, DWORD extendedStyle, UINT dpi) {
+    using AdjustWindowRectExForDpiCall = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    const auto forDpi = FindUser32<AdjustWindowRectExForDpiCall>("AdjustWindowRectExForDpi");
+    RECT rect{0, 0, 0, clientHeight};
+    if (forDpi != nullptr && forDpi(&rect, style, TRUE, extendedStyle, dpi)) return rect;
+    // Before Windows 10 (1607): the frame at the system DPI. The panel corrects what the
+    // window's own DPI makes of it once the window has its size.
+    rect = {0, 0, 0, clientHeight};
+    AdjustWindowRectEx(&rect, style, TRUE, extendedStyle);
+    return rect;
+}

@@ -18,3 +18,6 @@ UINT SystemDpi();
 UINT DpiOfWindow(HWND window);
 // The system's message font at `dpi`, as the panel shows it; the caller deletes it.
 HFONT CreateMessageFont(UINT dpi);
+// The window rectangle around a client area `clientHeight` pixels tall for a window of this
+// style with a menu bar, at `dpi`; its top left is the client's.
+RECT WindowRectForClient(int clientHeight, DWORD style, DWORD extendedStyle, UINT dpi);

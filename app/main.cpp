@@ -115,6 +115,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     INITCOMMONCONTROLSEX commonControls{sizeof commonControls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&commonControls);
 
+    // Sized for the system's DPI at first; the panel sizes it for its own as it is created.
     const UINT dpi = SystemDpi();
     g_mainWindow =
         CreateWindowExW(0, g_className, g_title, kMainWindowStyle, 100, 100, ScaleForDpi(300, dpi),

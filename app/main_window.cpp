@@ -101,8 +101,15 @@ LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Runs when the window moved to a monitor of another scale: it takes the size Windows suggests
-// for it there, and the panel its font.
+// Runs when the window was resized, minimised or restored: the status bar keeps to its bottom.
+LRESULT OnSize(WPARAM wParam) {
+    SendMessageW(g_statusBar, WM_SIZE, 0, 0);
+    if (wParam == SIZE_RESTORED) FitPanelAfterRestore();
+    return 0;
+}
+
+// Runs when the window moved to a monitor of another scale: it takes the place Windows suggests
+// for it there, and the panel its font and the size its lines need in it.
 LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
     const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
     SetWindowPos(window, nullptr, suggested->left, suggested->top,
@@ -146,6 +153,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnTimer(window, message, wParam, lParam);
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam));
+        case WM_SIZE:
+            return OnSize(wParam);
         case WM_DPICHANGED:
             return OnDpiChanged(window, wParam, lParam);
         case WM_ENDSESSION:

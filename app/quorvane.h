@@ -48,6 +48,8 @@ void Reconnect();
 // again for each DPI the window meets.
 void CreatePanel(HWND window);
 void LayOutPanel(HWND window, UINT dpi);
+// After the window was restored: the lines that changed while it was minimised are stacked.
+void FitPanelAfterRestore();
 // Sets every line that changed; RefreshPanelWhenDue does so at most four times a second.
 void RefreshPanel();
 void RefreshPanelWhenDue();

@@ -215,6 +215,9 @@ TEST_F(QuorvanePanel, ReconnectsToALateAddonAndToAModuleStartedAgain) {
     module_.Stop();
     EXPECT_TRUE(WaitUntil([&] { return quorvane_.StatusText() == L"Status: NOT OK"; }, 5000));
     EXPECT_TRUE(PanelShows(L"Simulator module: lost", L"Add-on: connected", L"Bridge: stopped"));
+    // Told while minimised, the reason fits once the window is restored.
+    ShowWindow(quorvane_.window(), SW_RESTORE);
+    EXPECT_TRUE(PanelFits(quorvane_.MeasurePanel()));
     // A reconnect while no module runs starts from the beginning again.
     ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
     EXPECT_TRUE(PanelShows(L"Simulator module: not connected", L"Add-on: not looked for",

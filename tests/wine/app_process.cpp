@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/resource_ids.h"
 #include "tests/wine/app_paths.h"
-#include "tests/wine/app_status_trace.h"
 
 namespace {
 
@@ -116,11 +116,7 @@ bool QuorvaneProcess::BufferNameHeld(std::uint32_t open) const {
 }
 
 std::vector<TracedStatus> QuorvaneProcess::Trace() const {
-    StatusTrace trace{};
-    if (void* view = MapViewOfFile(traceMapping_, FILE_MAP_READ, 0, 0, sizeof trace)) {
-        std::memcpy(&trace, view, sizeof trace);
-        UnmapViewOfFile(view);
-    }
+    const StatusTrace trace = ReadTrace();
     std::vector<TracedStatus> texts;
     for (std::uint32_t i = 0; i < trace.count && i < kStatusTraceCapacity; ++i) {
         const StatusTraceEntry& entry = trace.entries[i];
@@ -139,13 +135,37 @@ bool QuorvaneProcess::ReconnectOffered() const {
     DWORD_PTR length = 0;
     SendMessageTimeoutW(window_, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(title), SMTO_BLOCK, 5000,
                         &length);
+    const StatusTrace trace = ReadTrace();
+    return trace.reconnectMenuState != static_cast<UINT>(-1) &&
+           (trace.reconnectMenuState & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+void QuorvaneProcess::ShowPanel(const char* module, const char* addon, const char* bridge) const {
+    const int ids[] = {IDC_PANEL_MODULE, IDC_PANEL_ADDON, IDC_PANEL_BRIDGE};
+    const char* texts[] = {module, addon, bridge};
+    for (int i = 0; i < 3; ++i) {
+        if (PanelLine(ids[i]) == std::wstring(texts[i], texts[i] + std::strlen(texts[i]))) continue;
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(GetDlgItem(window_, ids[i]), WM_SETTEXT, 0,
+                            reinterpret_cast<LPARAM>(texts[i]), SMTO_BLOCK, 5000, &result);
+    }
+}
+
+PanelMeasure QuorvaneProcess::MeasurePanel(UINT movedToDpi) const {
+    // The hook measures before the window's procedure gets the message, which it ignores.
+    static const UINT measure = RegisterWindowMessageW(kMeasurePanelMessageName);
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window_, measure, movedToDpi, 0, SMTO_BLOCK, 5000, &result)) return {};
+    return ReadTrace().panel;
+}
+
+StatusTrace QuorvaneProcess::ReadTrace() const {
     StatusTrace trace{};
     if (void* view = MapViewOfFile(traceMapping_, FILE_MAP_READ, 0, 0, sizeof trace)) {
         std::memcpy(&trace, view, sizeof trace);
         UnmapViewOfFile(view);
     }
-    return trace.reconnectMenuState != static_cast<UINT>(-1) &&
-           (trace.reconnectMenuState & (MF_GRAYED | MF_DISABLED)) == 0;
+    return trace;
 }
 
 HWND QuorvaneProcess::FindAboutBox() const {
@@ -166,4 +186,29 @@ void QuorvaneProcess::TypeAltQuestionMark() const {
 bool QuorvaneProcess::WaitForExit(DWORD timeoutMs, DWORD& exitCode) const {
     if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
     return GetExitCodeProcess(process_.hProcess, &exitCode) != 0;
+}
+
+// Whether the lines of `panel` lie one below the other inside the client area, above the status
+// bar, each at least as tall as its text needs in its own font.
+::testing::AssertionResult PanelFits(const PanelMeasure& panel) {
+    if (panel.count == 0) return ::testing::AssertionFailure() << "not measured";
+    const RECT& bar = panel.statusBar;
+    if (bar.top < 0 || bar.bottom > panel.client.bottom || bar.right < panel.client.right) {
+        return ::testing::AssertionFailure() << "the status bar is out of the client area";
+    }
+    LONG top = 0;
+    for (const MeasuredLine& line : panel.lines) {
+        const RECT& rect = line.rect;
+        const LONG height = rect.bottom - rect.top;
+        if (rect.left < 0 || rect.right > panel.client.right || rect.left >= rect.right ||
+            rect.top < top || rect.bottom > bar.top || height < line.textHeight) {
+            return ::testing::AssertionFailure()
+                   << "a line at (" << rect.left << ", " << rect.top << ")-(" << rect.right << ", "
+                   << rect.bottom << ") for a text " << line.textHeight << " high, below " << top
+                   << ", above the status bar at " << bar.top << ", in a client area "
+                   << panel.client.right << " wide";
+        }
+        top = rect.bottom;
+    }
+    return ::testing::AssertionSuccess();
 }

@@ -2,12 +2,15 @@
 // traces the status bar's texts (see app_status_trace.h), and the few ways a user reaches it.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/wine/app_status_trace.h"
 
 struct TracedStatus {
     std::wstring text;
@@ -55,6 +58,11 @@ class QuorvaneProcess {
     bool WaitForTraceLength(std::size_t length, DWORD timeoutMs) const;
     // Whether File > Reconnect is offered (its menu item not greyed) now.
     bool ReconnectOffered() const;
+    // Sets the panel's lines to these texts as the program sets them: only those that differ.
+    void ShowPanel(const char* module, const char* addon, const char* bridge) const;
+    // The panel as it is laid out now, measured inside the process, after the window was told
+    // it moved to a monitor at `movedToDpi` unless 0; zero when it did not answer.
+    PanelMeasure MeasurePanel(UINT movedToDpi = 0) const;
 
     // Its About box while it shows one, else null.
     HWND FindAboutBox() const;
@@ -65,6 +73,8 @@ class QuorvaneProcess {
     bool WaitForExit(DWORD timeoutMs, DWORD& exitCode) const;
 
   private:
+    StatusTrace ReadTrace() const;
+
     PROCESS_INFORMATION process_{};
     HANDLE job_ = nullptr;  // ends the program with this process, however that ends
     HANDLE traceMapping_ = nullptr;
@@ -73,3 +83,7 @@ class QuorvaneProcess {
     HWND window_ = nullptr;
     HWND statusBar_ = nullptr;
 };
+
+// Whether the lines of `panel` lie one below the other inside the client area, above the status
+// bar, each at least as tall as its text needs in its own font.
+::testing::AssertionResult PanelFits(const PanelMeasure& panel);

@@ -1,6 +1,7 @@
 // app_status_hook.dll: a WH_CALLWNDPROC hook that the tests set on Quorvane's window thread.
 // Windows loads it into Quorvane's process; it notes every text set as part 0 of a status bar
-// into the tests' trace mapping, with the time and whether the main window was minimised.
+// into the tests' trace mapping, with the time and whether the main window was minimised, and
+// measures the panel there when asked.
 #include <windows.h>
 // After windows.h, whose types it needs.
 #include <commctrl.h>
@@ -53,6 +54,56 @@ void RecordReconnectMenuState(HWND window) {
     });
 }
 
+// `child`'s rectangle in `window`'s client coordinates.
+RECT ClientRectOf(HWND window, HWND child) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// Each line's place, and the height its text needs in its own font, wrapped as a left-aligned
+// static control without prefixes wraps it.
+void MeasurePanel(HWND window) {
+    PanelMeasure measure{};
+    GetClientRect(window, &measure.client);
+    measure.statusBar =
+        ClientRectOf(window, FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr));
+    const int ids[] = {IDC_PANEL_MODULE, IDC_PANEL_ADDON, IDC_PANEL_BRIDGE};
+    const HDC deviceContext = GetDC(window);
+    for (int i = 0; i < 3; ++i) {
+        const HWND line = GetDlgItem(window, ids[i]);
+        MeasuredLine& measured = measure.lines[i];
+        measured.rect = ClientRectOf(window, line);
+        const auto font = reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0));
+        GetObjectW(font, sizeof measured.font, &measured.font);
+        const HGDIOBJ previous = SelectObject(deviceContext, font);
+        wchar_t text[256] = L"";
+        GetWindowTextW(line, text, 256);
+        RECT needed{0, 0, measured.rect.right - measured.rect.left, 0};
+        DrawTextW(deviceContext, text, -1, &needed,
+                  DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+        measured.textHeight = needed.bottom;
+        SelectObject(deviceContext, previous);
+    }
+    ReleaseDC(window, deviceContext);
+    UpdateTrace([&](StatusTrace& trace) {
+        measure.count = trace.panel.count + 1;
+        trace.panel = measure;
+    });
+}
+
+// What Windows tells a window moved to a monitor at `dpi`: the DPI, and where it suggests the
+// window goes there.
+void MoveToScale(HWND window, UINT dpi) {
+    RECT suggested{};
+    GetWindowRect(window, &suggested);
+    const int scale = static_cast<int>(GetDpiForWindow(window));
+    suggested.right = suggested.left + MulDiv(suggested.right - suggested.left, dpi, scale);
+    suggested.bottom = suggested.top + MulDiv(suggested.bottom - suggested.top, dpi, scale);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK
@@ -65,6 +116,11 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
         }
         if (call->message == WM_GETTEXT && GetMenu(call->hwnd) != nullptr) {
             RecordReconnectMenuState(call->hwnd);
+        }
+        static const UINT measurePanel = RegisterWindowMessageW(kMeasurePanelMessageName);
+        if (call->message == measurePanel) {
+            if (call->wParam != 0) MoveToScale(call->hwnd, static_cast<UINT>(call->wParam));
+            MeasurePanel(call->hwnd);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

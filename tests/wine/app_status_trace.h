@@ -3,6 +3,8 @@
 // that text while it stands.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -17,6 +19,25 @@ struct StatusTraceEntry {
     std::uint32_t reserved;
 };
 
+// One panel line as the hook measured it.
+struct MeasuredLine {
+    RECT rect;                // its control, in the main window's client coordinates
+    std::int32_t textHeight;  // what DrawText says its text needs at that width in that font
+    LOGFONTW font;            // the control's font (WM_GETFONT)
+};
+
+// The panel as Quorvane laid it out, measured inside its process when the tests send the main
+// window kMeasurePanelMessageName: a font is a handle of the process that made it, so only there
+// can a line be measured in the font its control holds. A DPI in its wParam moves the window to
+// that scale first, as WM_DPICHANGED tells it.
+struct PanelMeasure {
+    std::uint32_t count;  // measures taken so far
+    RECT client;          // the main window's client area
+    RECT statusBar;       // in client coordinates
+    MeasuredLine lines[3];
+};
+constexpr wchar_t kMeasurePanelMessageName[] = L"QuorvaneTestMeasurePanel";
+
 // The mapping's whole content; copied in and out with memcpy.
 struct StatusTrace {
     std::uint32_t count;  // entries recorded; those beyond the capacity are dropped
@@ -24,6 +45,7 @@ struct StatusTrace {
     // their own process under Wine, so only the hook can read them.
     std::uint32_t reconnectMenuState;
     StatusTraceEntry entries[kStatusTraceCapacity];
+    PanelMeasure panel;  // the last measure of the panel
 };
 
 // The hook procedure's exported name in app_status_hook.dll.

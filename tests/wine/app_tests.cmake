@@ -16,15 +16,20 @@ target_compile_definitions(app_tests PRIVATE UNICODE
 target_link_libraries(app_tests PRIVATE version)
 add_dependencies(app_tests Quorvane app_status_hook)
 
-# The window and the panel's sentences again at 125, 150 and 200 % of the display scale, set in
-# the Wine prefix's registry: only where the tests run under Wine.
+# The window and the panel's sentences again from 115 to 300 % of the display scale, and at
+# 100 % in DejaVu Sans 9, wider and taller than Windows' own Segoe UI 9: both set in the Wine
+# prefix's registry, so only where the tests run under Wine.
 if(NOT QUORVANE_WINE_RUN)
     return()
 endif()
-foreach(dpi 120 144 192)
+set(fit_test $<TARGET_FILE:app_tests> --gtest_filter=QuorvaneAlone.WindowAndEverySentenceFitTheDisplayScale)
+foreach(dpi 110 120 144 168 192 288)
     add_test(NAME app_tests_at_${dpi}_dpi
         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/at_dpi ${QUORVANE_WINE_RUN} ${CMAKE_BINARY_DIR}/wineprefix
-                ${dpi} $<TARGET_FILE:app_tests>
-                --gtest_filter=QuorvaneAlone.WindowAndEverySentenceFitTheDisplayScale)
+                ${dpi} ${fit_test})
     set_tests_properties(app_tests_at_${dpi}_dpi PROPERTIES RUN_SERIAL TRUE TIMEOUT 120)
 endforeach()
+add_test(NAME app_tests_in_dejavu_sans
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/in_message_font ${QUORVANE_WINE_RUN}
+            ${CMAKE_BINARY_DIR}/wineprefix "DejaVu Sans" 9 ${fit_test})
+set_tests_properties(app_tests_in_dejavu_sans PROPERTIES RUN_SERIAL TRUE TIMEOUT 120)

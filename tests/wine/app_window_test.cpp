@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -118,7 +119,7 @@ const PanelState kPanelStates[] = {
 constexpr DWORD kLastErrors[] = {0, ERROR_ACCESS_DENIED, ERROR_TIMEOUT};
 constexpr LinkResult kLastCode = 200;
 
-// Every panel the program can show: the three lines together.
+// Every panel the program can show: the three lines together, each panel once.
 std::vector<PanelLines> EveryPanel() {
     static std::uint8_t stateBlock[kStateViewSize];
     g_link.moduleVersion = g_link.simulatorId = UINT32_MAX;
@@ -127,6 +128,7 @@ std::vector<PanelLines> EveryPanel() {
     g_bridge.lastCommandParameter = -1.2345678901234e+308;
     RetrySchedule retry{true, true, UINT32_MAX, {23, 59, 59}};
     std::vector<PanelLines> panels;
+    std::set<std::string> seen;
     for (const PanelState& state : kPanelStates) {
         g_sdk.stateView = state.addonFound ? stateBlock : nullptr;
         g_bridge.commandsForwarded = state.commandsForwarded;
@@ -136,8 +138,11 @@ std::vector<PanelLines> EveryPanel() {
             g_link.lastSendError = lastError;
             for (LinkResult code = state.status; code <= (anyCode ? kLastCode : state.status);
                  ++code) {
-                panels.emplace_back();
-                ComposePanel({state.phase, code, state.cyclesPerSecond, &retry}, panels.back());
+                PanelLines panel;
+                ComposePanel({state.phase, code, state.cyclesPerSecond, &retry}, panel);
+                const std::string key =
+                    std::string(panel.module) + '\n' + panel.addon + '\n' + panel.bridge;
+                if (seen.insert(key).second) panels.push_back(panel);
             }
         }
     }
@@ -145,10 +150,31 @@ std::vector<PanelLines> EveryPanel() {
     return panels;
 }
 
-// At the display scale the prefix gives (96 DPI in the usual run; ctest runs it again at 120,
-// 144 and 192): the window is 300 x 200 scaled, and every panel fits above the status bar in the
-// program's own font, its lines stacked with the window's margins, with a tenth of the width and
-// a quarter of each line's height to spare: Windows' UI font runs wider and taller than Wine's.
+// The system's message font at 96 DPI: the tests scale its height in pixels to the window's
+// DPI, not by the program's own way to its font.
+LOGFONTW MessageFontAt96Dpi() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, kBaseDpi);
+    return metrics.lfMessageFont;
+}
+
+// Every panel the program can show, set into Quorvane's lines one after the other, fits.
+void ExpectEveryPanelToFit(const QuorvaneProcess& quorvane, UINT dpi) {
+    for (const PanelLines& panel : EveryPanel()) {
+        quorvane.ShowPanel(panel.module, panel.addon, panel.bridge);
+        EXPECT_TRUE(PanelFits(quorvane.MeasurePanel())) << dpi << " DPI:\n"
+                                                        << panel.module << "\n"
+                                                        << panel.addon << "\n"
+                                                        << panel.bridge;
+    }
+}
+
+// At the display scale and in the message font the prefix gives (96 DPI and Wine's own font in
+// the usual run; ctest runs it again from 110 to 288 DPI, and in DejaVu Sans 9, which runs wider
+// and taller than Windows' Segoe UI 9): the window is 300 wide scaled, at least 200 tall scaled,
+// its lines in the system's message font at the window's DPI, and every panel the program can
+// show, set into its lines, is laid out to fit.
 TEST_F(QuorvaneAlone, WindowAndEverySentenceFitTheDisplayScale) {
     SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     QuorvaneProcess quorvane;
@@ -161,43 +187,46 @@ TEST_F(QuorvaneAlone, WindowAndEverySentenceFitTheDisplayScale) {
     ASSERT_EQ(DpiOfWindow(quorvane.window()), dpi) << "the window is not aware of the DPI";
     RECT frame{};
     GetWindowRect(quorvane.window(), &frame);
-    EXPECT_EQ((std::vector<LONG>{frame.left, frame.top, frame.right - frame.left,
-                                 frame.bottom - frame.top}),
-              (std::vector<LONG>{100, 100, ScaleForDpi(300, dpi), ScaleForDpi(200, dpi)}))
+    EXPECT_EQ((std::vector<LONG>{frame.left, frame.top, frame.right - frame.left}),
+              (std::vector<LONG>{100, 100, ScaleForDpi(300, dpi)}))
         << dpi << " DPI";
+    EXPECT_GE(frame.bottom - frame.top, ScaleForDpi(200, dpi)) << dpi << " DPI";
 
-    // The room as the window lays it out: the first line's top is the margin.
-    RECT first{};
-    GetWindowRect(GetDlgItem(quorvane.window(), IDC_PANEL_MODULE), &first);
-    RECT bar{};
-    GetWindowRect(quorvane.statusBar(), &bar);
-    const int margin = first.top - [&] {
-        POINT origin{0, 0};
-        ClientToScreen(quorvane.window(), &origin);
-        return origin.y;
-    }();
-    const int width = (first.right - first.left) * 9 / 10;
-    const int height = bar.top - first.top - margin;
-
-    const HFONT font = CreateMessageFont(dpi);
-    ASSERT_NE(font, nullptr);
-    const HDC screen = GetDC(nullptr);
-    const HGDIOBJ previous = SelectObject(screen, font);
-    for (const PanelLines& panel : EveryPanel()) {
-        int needed = 2 * margin;
-        for (const char* text : {panel.module, panel.addon, panel.bridge}) {
-            RECT line{0, 0, width, 0};
-            DrawTextA(screen, text, -1, &line, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-            needed += line.bottom * 5 / 4;
-        }
-        EXPECT_LE(needed, height) << dpi << " DPI, " << width << " x " << height << ":\n"
-                                  << panel.module << "\n"
-                                  << panel.addon << "\n"
-                                  << panel.bridge;
+    const LOGFONTW expected = MessageFontAt96Dpi();
+    wchar_t face[LF_FACESIZE] = L"";
+    if (GetEnvironmentVariableW(L"QUORVANE_TEST_MESSAGE_FONT", face, LF_FACESIZE) > 0) {
+        ASSERT_STREQ(expected.lfFaceName, face) << "the prefix does not give the font asked for";
     }
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
-    DeleteObject(font);
+    const PanelMeasure shown = quorvane.MeasurePanel();
+    for (const MeasuredLine& line : shown.lines) {
+        EXPECT_NEAR(line.font.lfHeight, MulDiv(expected.lfHeight, static_cast<int>(dpi), kBaseDpi),
+                    1)
+            << dpi << " DPI";
+        EXPECT_STREQ(line.font.lfFaceName, expected.lfFaceName);
+    }
+
+    ExpectEveryPanelToFit(quorvane, dpi);
+}
+
+// Told it moved to a monitor at 200 %, the window takes its width there, its lines the message
+// font for that scale, and every panel fits again.
+TEST_F(QuorvaneAlone, FollowsItsWindowToAnotherScale) {
+    QuorvaneProcess quorvane;
+    ASSERT_TRUE(quorvane.Start());
+    ASSERT_TRUE(quorvane.WaitForWindow());
+    ASSERT_TRUE(WaitUntil(
+        [&] { return GetWindowTextLengthW(GetDlgItem(quorvane.window(), IDC_PANEL_BRIDGE)) > 0; },
+        5000));
+    constexpr UINT kDpi = 2 * kBaseDpi;
+    const PanelMeasure moved = quorvane.MeasurePanel(kDpi);
+    RECT frame{};
+    GetWindowRect(quorvane.window(), &frame);
+    EXPECT_EQ(frame.right - frame.left, ScaleForDpi(300, kDpi));
+    EXPECT_GE(frame.bottom - frame.top, ScaleForDpi(200, kDpi));
+    EXPECT_NEAR(moved.lines[0].font.lfHeight,
+                MulDiv(MessageFontAt96Dpi().lfHeight, static_cast<int>(kDpi), kBaseDpi), 1);
+    EXPECT_TRUE(PanelFits(moved));
+    ExpectEveryPanelToFit(quorvane, kDpi);
 }
 
 }  // namespace
