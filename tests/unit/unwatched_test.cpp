@@ -248,6 +248,7 @@ TEST(SettingsTest, OnlyADwordOfOneTurnsTheOptionOn) {
         {REG_DWORD, std::string("\1\0\0\0", 4), true},    {REG_DWORD, std::string(4, '\0'), false},
         {REG_DWORD, std::string("\2\0\0\0", 4), false},   {1 /* REG_SZ */, "1", false},
         {REG_DWORD, std::string("\1\0\0\0\0", 5), false},
+        {3 /* REG_BINARY */, std::string("\1\0\0\0", 4), false},
     };
     for (const Case& c : cases) {
         fake::Reset();
