@@ -39,13 +39,13 @@ void BringFirstCopyForward(const wchar_t* className) {
     // Windows refuses the front to a process the user is not working with (the foreground
     // lock) and flashes the window's taskbar button instead.
     const bool front = SetForegroundWindow(first) != 0;
+    const char* request = iconic ? "restoring" : "showing";
     char showing[64];
     if (shown) {
-        std::snprintf(showing, sizeof showing, "%s it was posted",
-                      iconic ? "restoring" : "showing");
+        std::snprintf(showing, sizeof showing, "%s it was posted", request);
     } else {
-        std::snprintf(showing, sizeof showing, "%s it was refused (error %lu)",
-                      iconic ? "restoring" : "showing", static_cast<unsigned long>(showError));
+        std::snprintf(showing, sizeof showing, "%s it was refused (error %lu)", request,
+                      static_cast<unsigned long>(showError));
     }
     LogEvent("%s; its window was found, %s, and %s.", kTurnedAway, showing,
              front ? "it came to the front" : "Windows kept another window in front");
