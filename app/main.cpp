@@ -8,6 +8,7 @@
 #include "app/dpi.h"
 #include "app/quorvane.h"
 #include "bridge/connection.h"
+#include "unwatched/log_file.h"
 #include "unwatched/single_instance.h"
 
 HINSTANCE g_instance;
@@ -102,9 +103,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     LoadStringW(instance, IDS_APP_TITLE, g_title, APP_TEXT_LENGTH);
     LoadStringW(instance, IDS_CLASS_NAME, g_className, APP_TEXT_LENGTH);
     if (!ClaimSingleInstance()) {
-        ShowFirstCopy(g_className);
+        BringFirstCopyForward(g_className);
         return 0;
     }
+    SetLogRotation(true);  // the copy that holds the mutex is the one that moves the log aside
     LogStart();
     g_cycleTimer.OptOutOfThrottling();
     g_status = ConnectBothSides();

@@ -63,9 +63,6 @@ void ToggleReconnectOption();
 void ScheduleRetry();
 void OnRetryTimer();
 
-// The second copy's way out (one_copy.cpp): the first copy's window to the front.
-void ShowFirstCopy(const wchar_t* className);
-
 // The log and the pace (event_log.cpp).
 void LogStart();
 // The outcome just shown (OK, NOT OK, or the bridge stopped), as a line of the log.

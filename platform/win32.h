@@ -103,14 +103,21 @@ constexpr DWORD KEY_SET_VALUE = 0x0002;
 constexpr DWORD REG_DWORD = 4;
 constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 constexpr DWORD FILE_APPEND_DATA = 0x0004;
+constexpr DWORD FILE_READ_ATTRIBUTES = 0x0080;
 constexpr DWORD FILE_SHARE_READ = 0x1;
 constexpr DWORD FILE_SHARE_WRITE = 0x2;
 constexpr DWORD FILE_SHARE_DELETE = 0x4;
 constexpr DWORD OPEN_ALWAYS = 4;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+constexpr int SW_SHOW = 5;
+constexpr int SW_RESTORE = 9;
 
 HWND WINAPI FindWindowExA(HWND parent, HWND childAfter, LPCSTR className, LPCSTR windowName);
+HWND WINAPI FindWindowW(LPCWSTR className, LPCWSTR windowName);
+BOOL WINAPI IsIconic(HWND window);
+BOOL WINAPI ShowWindowAsync(HWND window, int command);
+BOOL WINAPI SetForegroundWindow(HWND window);
 UINT WINAPI RegisterWindowMessageA(LPCSTR name);
 LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT flags, UINT timeoutMs, PDWORD_PTR result);

@@ -11,14 +11,17 @@ constexpr wchar_t kFolder[] = L"%LOCALAPPDATA%\\Quorvane";
 constexpr wchar_t kLogName[] = L"\\Quorvane.log";
 constexpr wchar_t kOlderLogName[] = L"\\Quorvane.log.1";
 
+bool g_rotates;  // this copy may move a full log aside
+
 bool JoinPath(wchar_t (&path)[kLogPathLength], const wchar_t* folder, const wchar_t* name) {
     const int length = std::swprintf(path, kLogPathLength, L"%ls%ls", folder, name);
     return length > 0 && static_cast<std::size_t>(length) < kLogPathLength;
 }
 
-// Opened to append, shared with readers, other copies and whoever moves or deletes it.
+// Opened to append, shared with readers, other copies and whoever moves or deletes it. Reading
+// the size needs the right to read attributes, which appending alone does not carry.
 HANDLE OpenLog(const wchar_t* path) {
-    return CreateFileW(path, FILE_APPEND_DATA,
+    return CreateFileW(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -29,7 +32,7 @@ HANDLE OpenLogWithRoomFor(const wchar_t* folder, std::size_t length) {
     wchar_t path[kLogPathLength];
     if (!JoinPath(path, folder, kLogName)) return INVALID_HANDLE_VALUE;
     HANDLE log = OpenLog(path);
-    if (log == INVALID_HANDLE_VALUE) return log;
+    if (log == INVALID_HANDLE_VALUE || !g_rotates) return log;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(log, &size) ||
         !LogNeedsRotation(static_cast<std::uint64_t>(size.QuadPart), length)) {
@@ -43,6 +46,10 @@ HANDLE OpenLogWithRoomFor(const wchar_t* folder, std::size_t length) {
 }
 
 }  // namespace
+
+void SetLogRotation(bool rotates) {
+    g_rotates = rotates;
+}
 
 bool LogFolderPath(wchar_t (&folder)[kLogPathLength]) {
     const DWORD needed = ExpandEnvironmentStringsW(kFolder, folder, kLogPathLength);

@@ -15,9 +15,14 @@ constexpr std::size_t kLogPathLength = 300;  // characters of a folder or file p
 // the path is too long.
 bool LogFolderPath(wchar_t (&folder)[kLogPathLength]);
 
+// Whether this copy moves a full log aside; off until set. Only the copy that holds the
+// one-copy mutex may: two copies that both found the log full would both move it, and the
+// second move would put the first one's fresh log in place of the older one.
+void SetLogRotation(bool rotates);
+
 // Appends `length` bytes (one or more whole lines) to the log, creating the folder when
-// missing and first moving a log that would grow past 1 MiB to Quorvane.log.1. False when the
-// line was not written.
+// missing and, where this copy rotates, first moving a log that would grow past 1 MiB to
+// Quorvane.log.1. False when the line was not written.
 bool AppendToLog(const char* line, std::size_t length);
 
 // One line for an event, after the local time; lost when the log cannot be written.

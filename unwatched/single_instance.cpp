@@ -1,6 +1,9 @@
 #include "unwatched/single_instance.h"
 
+#include <cstdio>
+
 #include "platform/win32.h"
+#include "unwatched/log_file.h"
 
 namespace {
 
@@ -20,4 +23,30 @@ bool ClaimSingleInstance() {
     if (error != ERROR_ALREADY_EXISTS) return true;
     CloseHandle(mutex);
     return false;
+}
+
+void BringFirstCopyForward(const wchar_t* className) {
+    constexpr char kTurnedAway[] =
+        "A second copy was started and turned away: Quorvane runs already";
+    const HWND first = FindWindowW(className, nullptr);
+    if (first == nullptr) {
+        LogEvent("%s, but its window was not found.", kTurnedAway);
+        return;
+    }
+    const bool iconic = IsIconic(first) != 0;
+    const bool shown = ShowWindowAsync(first, iconic ? SW_RESTORE : SW_SHOW) != 0;
+    const DWORD showError = shown ? 0 : GetLastError();
+    // Windows refuses the front to a process the user is not working with (the foreground
+    // lock) and flashes the window's taskbar button instead.
+    const bool front = SetForegroundWindow(first) != 0;
+    const char* request = iconic ? "restoring" : "showing";
+    char showing[64];
+    if (shown) {
+        std::snprintf(showing, sizeof showing, "%s it was posted", request);
+    } else {
+        std::snprintf(showing, sizeof showing, "%s it was refused (error %lu)", request,
+                      static_cast<unsigned long>(showError));
+    }
+    LogEvent("%s; its window was found, %s, and %s.", kTurnedAway, showing,
+             front ? "it came to the front" : "Windows kept another window in front");
 }

@@ -68,6 +68,9 @@ enum class Call : std::uint8_t {
     GetFileSizeEx,
     MoveFileExW,
     CreateMutexW,
+    FindWindowW,
+    ShowWindowAsync,
+    SetForegroundWindow,
     Count,
 };
 
@@ -92,6 +95,11 @@ std::uint64_t Now();
 // the first one added (class names compare without regard to ASCII case, as Windows does).
 HWND AddWindow(std::string_view className);
 void RemoveWindow(HWND window);
+
+// Minimised or not, as IsIconic tells; ShowWindowAsync with SW_RESTORE or SW_SHOW ends it.
+void SetIconic(HWND window, bool iconic);
+int LastShowCommand(HWND window);  // of ShowWindowAsync, 0 when none came
+HWND ForegroundWindow();           // the last window SetForegroundWindow brought forward
 
 // The id RegisterWindowMessageA gave `name`, or 0 if it was never registered. Ids start at
 // 0xC000; the same name always gets the same id.

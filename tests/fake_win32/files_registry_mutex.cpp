@@ -13,11 +13,11 @@ std::wstring ParentOf(std::wstring_view path) {
     return std::wstring(path.substr(0, slash == std::wstring_view::npos ? 0 : slash));
 }
 
-HANDLE NewOtherHandle(OtherHandle::Kind kind, std::wstring_view name) {
+HANDLE NewOtherHandle(OtherHandle::Kind kind, std::wstring_view name, DWORD access = 0) {
     World& world = TheWorld();
     const std::uintptr_t value = world.nextHandle;
     world.nextHandle += 4;
-    world.otherHandles[value] = {kind, std::wstring(name)};
+    world.otherHandles[value] = {kind, std::wstring(name), access};
     return reinterpret_cast<HANDLE>(value);
 }
 
@@ -207,11 +207,12 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
     return 1;
 }
 
-// Only opening to append, creating when missing, is modelled.
+// Only opening to append, creating when missing, is modelled; the handle may also read the
+// file's attributes.
 HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD disposition, DWORD, HANDLE) {
     if (EnterCall(Call::CreateFileW)) return INVALID_HANDLE_VALUE;
-    if (access != FILE_APPEND_DATA || disposition != OPEN_ALWAYS) {
+    if ((access & ~FILE_READ_ATTRIBUTES) != FILE_APPEND_DATA || disposition != OPEN_ALWAYS) {
         TheWorld().lastError = fake::detail::kErrorInvalidParameter;
         return INVALID_HANDLE_VALUE;
     }
@@ -220,7 +221,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUT
         return INVALID_HANDLE_VALUE;
     }
     TheWorld().files[path];
-    return fake::detail::NewOtherHandle(OtherHandle::Kind::File, path);
+    return fake::detail::NewOtherHandle(OtherHandle::Kind::File, path, access);
 }
 
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, void*) {
@@ -237,11 +238,16 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, vo
     return 1;
 }
 
+// Needs FILE_READ_ATTRIBUTES, as Windows documents; some file systems refuse it without.
 BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size) {
     if (EnterCall(Call::GetFileSizeEx)) return 0;
     const OtherHandle* handle = fake::detail::FindOther(file, OtherHandle::Kind::File);
     if (handle == nullptr) {
         TheWorld().lastError = ERROR_INVALID_HANDLE;
+        return 0;
+    }
+    if ((handle->access & FILE_READ_ATTRIBUTES) == 0) {
+        TheWorld().lastError = ERROR_ACCESS_DENIED;
         return 0;
     }
     size->QuadPart = static_cast<LONGLONG>(fake::FileBytes(handle->name).size());

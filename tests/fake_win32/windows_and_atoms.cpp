@@ -8,9 +8,14 @@ namespace fake {
 namespace detail {
 
 bool WindowIsLive(HWND window) {
-    const auto& windows = TheWorld().windows;
-    return std::any_of(windows.begin(), windows.end(),
-                       [window](const Window& w) { return w.handle == window; });
+    return FindLiveWindow(window) != nullptr;
+}
+
+Window* FindLiveWindow(HWND window) {
+    auto& windows = TheWorld().windows;
+    const auto found = std::find_if(windows.begin(), windows.end(),
+                                    [window](const Window& w) { return w.handle == window; });
+    return found == windows.end() ? nullptr : &*found;
 }
 
 namespace {
@@ -38,13 +43,27 @@ HWND AddWindow(std::string_view className) {
     detail::World& world = TheWorld();
     const HWND handle = reinterpret_cast<HWND>(world.nextWindow);
     world.nextWindow += 0x10;
-    world.windows.push_back({handle, std::string(className)});
+    world.windows.push_back({handle, std::string(className), false, 0});
     return handle;
 }
 
 void RemoveWindow(HWND window) {
     auto& windows = TheWorld().windows;
     std::erase_if(windows, [window](const detail::Window& w) { return w.handle == window; });
+    if (TheWorld().foreground == window) TheWorld().foreground = nullptr;
+}
+
+void SetIconic(HWND window, bool iconic) {
+    if (detail::Window* found = detail::FindLiveWindow(window)) found->iconic = iconic;
+}
+
+int LastShowCommand(HWND window) {
+    const detail::Window* found = detail::FindLiveWindow(window);
+    return found == nullptr ? 0 : found->shownWith;
+}
+
+HWND ForegroundWindow() {
+    return TheWorld().foreground;
 }
 
 UINT RegisteredMessage(std::string_view name) {
@@ -99,6 +118,44 @@ HWND WINAPI FindWindowExA(HWND parent, HWND childAfter, LPCSTR className, LPCSTR
         }
     }
     return nullptr;
+}
+
+// Class names are ASCII here, so each wide character stands for one narrow one.
+HWND WINAPI FindWindowW(LPCWSTR className, LPCWSTR windowName) {
+    if (EnterCall(Call::FindWindowW)) return nullptr;
+    if (className == nullptr || windowName != nullptr) return nullptr;
+    std::string narrow;
+    for (const wchar_t* c = className; *c != L'\0'; ++c) narrow += static_cast<char>(*c);
+    for (const fake::detail::Window& window : TheWorld().windows) {
+        if (fake::detail::EqualsIgnoringCase(window.className, narrow)) return window.handle;
+    }
+    return nullptr;
+}
+
+BOOL WINAPI IsIconic(HWND window) {
+    const fake::detail::Window* found = fake::detail::FindLiveWindow(window);
+    return found != nullptr && found->iconic;
+}
+
+BOOL WINAPI ShowWindowAsync(HWND window, int command) {
+    if (EnterCall(Call::ShowWindowAsync)) return 0;
+    fake::detail::Window* found = fake::detail::FindLiveWindow(window);
+    if (found == nullptr) {
+        TheWorld().lastError = fake::detail::kErrorInvalidWindowHandle;
+        return 0;
+    }
+    found->shownWith = command;
+    if (command == SW_RESTORE || command == SW_SHOW) found->iconic = false;
+    return 1;
+}
+
+// A scripted failure stands for Windows' foreground lock: the window stays behind and its
+// taskbar button flashes.
+BOOL WINAPI SetForegroundWindow(HWND window) {
+    if (EnterCall(Call::SetForegroundWindow)) return 0;
+    if (!fake::detail::WindowIsLive(window)) return 0;
+    TheWorld().foreground = window;
+    return 1;
 }
 
 UINT WINAPI RegisterWindowMessageA(LPCSTR name) {

@@ -21,6 +21,8 @@ constexpr DWORD kErrorInvalidWindowHandle = 1400;
 struct Window {
     HWND handle;
     std::string className;
+    bool iconic;
+    int shownWith;  // the last ShowWindowAsync command
 };
 
 struct RegisteredName {
@@ -61,6 +63,7 @@ struct RegistryEntry {
 struct OtherHandle {
     enum class Kind : std::uint8_t { File, Key, Mutex } kind;
     std::wstring name;
+    DWORD access;  // a file's rights
 };
 
 struct ScriptedFailure {
@@ -79,6 +82,7 @@ struct World {
 
     std::vector<Window> windows;
     std::uintptr_t nextWindow = 0x10010;
+    HWND foreground = nullptr;
     std::vector<RegisteredName> messages;
     UINT nextMessage = 0xC000;
     std::map<ATOM, Atom> atoms;
@@ -111,6 +115,7 @@ bool EnterCall(Call call);
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 bool WindowIsLive(HWND window);
+Window* FindLiveWindow(HWND window);
 
 // Frees a block that no handle, view or other process holds any more.
 void ReleaseBlockIfUnused(unsigned blockId);

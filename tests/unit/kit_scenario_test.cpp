@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -17,6 +18,7 @@
 namespace {
 
 using export_world::ModuleByte;
+using Errors = std::vector<std::string>;
 
 constexpr std::uint32_t kExportStart = 0x9402;
 constexpr std::uint32_t kExportEnd = 0x94F0;
@@ -65,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         Landing{"0 value 0x94EF 12\n3 repeat", 0x94EF, {12}}));
 
 struct Refusal {
-    const char* scenario;
+    std::string scenario;
     const char* error;  // the first message begins with this
 };
 
@@ -102,6 +104,18 @@ TEST(KitScenario, RefusesEachFaultyLineWithItsNumberAndWhy) {
         {"1 repeat\n2 display 1 5", "line 2: the repeat of line 1 is the last step"},
         {"0 repeat", "line 1: a repeat at time 0 would play the steps without end"},
         {"1 repeat now", "line 1: repeat reads: TIME repeat"},
+        {"0 display 1 5\n2 lamp 0x9402 3 on\n2 repeat",
+         "line 3: the step of line 2 is at the repeat's time"},
+        {"1" + std::string(400, '0') + " display 1 5", "line 1: \"10000"},
+        {"0 value 0x9480 1" + std::string(400, '0'), "line 1: \"10000"},
+        {std::string("\xFF\xFE"
+                     "0\0 \0r\0",
+                     8),
+         "the file is UTF-16 (Notepad's \"Unicode\"): save it as UTF-8"},
+        {std::string("\xFE\xFF\0"
+                     "0",
+                     4),
+         "the file is UTF-16"},
     };
     for (const Refusal& refusal : refusals) {
         Scenario scenario;
@@ -124,6 +138,21 @@ TEST(KitScenario, ReportsEveryFaultyLineAndAFileThatIsNotThere) {
     EXPECT_FALSE(LoadScenarioFile("no-such-dir/scenario.txt", scenario, errors));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].rfind("cannot open no-such-dir/scenario.txt: ", 0), 0u) << errors[0];
+
+    // One step and a comment up to 1 MiB plays; a byte more is refused whole, not cut and played.
+    const std::string path = (std::filesystem::temp_directory_path() / "kit-1mib.txt").string();
+    for (const std::size_t size : {std::size_t{1} << 20, (std::size_t{1} << 20) + 1}) {
+        std::string text = "0 lamp 0x9402 3 on\n#";
+        text.resize(size, 'x');
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+        const bool plays = LoadScenarioFile(path.c_str(), scenario, errors);
+        EXPECT_EQ(plays, size == std::size_t{1} << 20) << size;
+        EXPECT_EQ(errors, plays ? Errors{} : Errors{path + " is over 1 MiB: not a scenario"});
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(KitScenario, ExampleScenariosOfTheKitAllPlay) {

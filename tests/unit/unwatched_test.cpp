@@ -173,6 +173,7 @@ class LogFileTest : public ::testing::Test {
         fake::Reset();
         fake::SetEnvironment(L"LOCALAPPDATA", kLocalAppData);
         fake::AddFolder(kLocalAppData);
+        SetLogRotation(true);
     }
 };
 
@@ -184,11 +185,19 @@ TEST_F(LogFileTest, CreatesTheFolderAppendsLinesAndBeginsAnewPastOneMebibyte) {
               "2026-12-09 22:31:05.123 Quorvane 1.0.0 started.\r\n"
               "2026-12-09 22:31:05.123 Bridge started.\r\n");
 
+    // A turned-away copy that finds the log full only appends: had it moved the log aside too,
+    // the first copy's next move would have put a fresh log in place of the older one.
     fake::SetFile(kOlderLog, "the log before the last");
-    const std::string full(kLogRotateBytes - 10, 'a');
+    const std::string full = std::string(kLogRotateBytes - 50, 'a') + "\r\n";
     fake::SetFile(kLog, full);
+    SetLogRotation(false);
+    LogEvent("A second copy was turned away.");
+    const std::string fuller = full + "2026-12-09 22:31:05.123 A second copy was turned away.\r\n";
+    EXPECT_EQ(fake::FileBytes(kOlderLog), "the log before the last");
+    EXPECT_EQ(fake::FileBytes(kLog), fuller);
+    SetLogRotation(true);
     LogEvent("Pace.");
-    EXPECT_EQ(fake::FileBytes(kOlderLog), full);
+    EXPECT_EQ(fake::FileBytes(kOlderLog), fuller);
     EXPECT_EQ(fake::FileBytes(kLog), "2026-12-09 22:31:05.123 Pace.\r\n");
     EXPECT_EQ(fake::LiveOtherHandleCount(), 0u);
 }
@@ -245,9 +254,12 @@ TEST(SettingsTest, OnlyADwordOfOneTurnsTheOptionOn) {
         bool on;
     };
     const Case cases[] = {
-        {REG_DWORD, std::string("\1\0\0\0", 4), true},    {REG_DWORD, std::string(4, '\0'), false},
-        {REG_DWORD, std::string("\2\0\0\0", 4), false},   {1 /* REG_SZ */, "1", false},
+        {REG_DWORD, std::string("\1\0\0\0", 4), true},
+        {REG_DWORD, std::string(4, '\0'), false},
+        {REG_DWORD, std::string("\2\0\0\0", 4), false},
+        {1 /* REG_SZ */, "1", false},
         {REG_DWORD, std::string("\1\0\0\0\0", 5), false},
+        {3 /* REG_BINARY */, std::string("\1\0\0\0", 4), false},
     };
     for (const Case& c : cases) {
         fake::Reset();
@@ -283,6 +295,43 @@ TEST(SingleInstanceTest, TheFirstCopyKeepsTheMutexAndASecondOneIsTurnedAway) {
     EXPECT_FALSE(ClaimSingleInstance()) << "made by a copy with other rights";
     fake::FailNext(fake::Call::CreateMutexW, 1, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_TRUE(ClaimSingleInstance()) << "nothing known of a first copy: run";
+}
+
+// The turned-away copy's line says what it found and what Windows made of each request.
+TEST_F(LogFileTest, ASecondCopyLogsWhatBringingTheFirstForwardCameTo) {
+    struct Case {
+        bool window;
+        bool iconic;
+        DWORD showError;  // 0: ShowWindowAsync does as asked
+        bool frontRefused;
+        int shownWith;
+        const char* outcome;  // the line, after "Quorvane runs already"
+    };
+    const Case cases[] = {
+        {false, false, 0, false, 0, ", but its window was not found."},
+        {true, true, 0, false, SW_RESTORE,
+         "; its window was found, restoring it was posted, and it came to the front."},
+        {true, false, ERROR_ACCESS_DENIED, true, 0,
+         "; its window was found, showing it was refused (error 5), and Windows kept another "
+         "window in front."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.outcome);
+        fake::SetFile(kLog, "");
+        HWND first = nullptr;
+        if (c.window) first = fake::AddWindow("QUORVANE");
+        fake::SetIconic(first, c.iconic);
+        if (c.showError != 0) fake::FailNext(fake::Call::ShowWindowAsync, 1, c.showError);
+        if (c.frontRefused) fake::FailNext(fake::Call::SetForegroundWindow);
+        BringFirstCopyForward(L"QUORVANE");
+        EXPECT_EQ(fake::FileBytes(kLog),
+                  std::string("2026-12-09 22:31:05.123 A second copy was started and turned "
+                              "away: Quorvane runs already") +
+                      c.outcome + "\r\n");
+        EXPECT_EQ(fake::LastShowCommand(first), c.shownWith);
+        EXPECT_EQ(fake::ForegroundWindow(), c.window && !c.frontRefused ? first : nullptr);
+        fake::RemoveWindow(first);
+    }
 }
 
 }  // namespace

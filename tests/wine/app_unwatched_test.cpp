@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/quorvane.h"
 #include "tests/wine/app_paths.h"
@@ -70,6 +72,17 @@ class QuorvaneUnwatched : public StandInTest {
             ++count;
         }
         return count;
+    }
+
+    // The whole number after each place the log has `words`, in order.
+    static std::vector<unsigned long long> NumbersAfter(const std::string& words) {
+        const std::string log = Log();
+        std::vector<unsigned long long> numbers;
+        for (std::size_t at = log.find(words); at != std::string::npos;
+             at = log.find(words, at + 1)) {
+            numbers.push_back(std::strtoull(log.c_str() + at + words.size(), nullptr, 10));
+        }
+        return numbers;
     }
 
     std::wstring BridgeLine() const { return quorvane_.PanelLine(IDC_PANEL_BRIDGE); }
@@ -163,9 +176,40 @@ TEST_F(QuorvaneUnwatched, WithTheOptionOnItTriesUntilBothSidesAreThere) {
     EXPECT_EQ(LogLinesWith("\r\n"), LogLinesWith("\n"));
 }
 
+// Two bridges, each stopped by its module going away, one begun by File > Reconnect: the exit's
+// total is the cycles of both, not only of the last.
+TEST_F(QuorvaneUnwatched, TheExitCountsTheCyclesOfEveryBridge) {
+    ASSERT_TRUE(StartAddon("--script"));
+    for (std::size_t bridge = 1; bridge <= 2; ++bridge) {
+        ASSERT_TRUE(StartModule());
+        if (bridge == 1) {
+            ASSERT_TRUE(quorvane_.Start());
+            ASSERT_TRUE(quorvane_.WaitForWindow());
+        } else {
+            ASSERT_NO_FATAL_FAILURE(Send(WM_COMMAND, IDM_RECONNECT));
+        }
+        ASSERT_TRUE(
+            WaitUntil([&] { return quorvane_.StatusText() == L"Status: OK"; }, kStartTimeoutMs));
+        Sleep(500);
+        CloseOffsetsView(offsets_);  // else the module's space would outlive it
+        module_.Stop();
+        ASSERT_TRUE(
+            WaitUntil([&] { return NumbersAfter("Bridge stopped after ").size() == bridge; },
+                      kStartTimeoutMs))
+            << Log();
+    }
+    ASSERT_NO_FATAL_FAILURE(Exit());
+    const std::vector<unsigned long long> runs = NumbersAfter("Bridge stopped after ");
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_GT(runs[0], 0u);
+    EXPECT_EQ(NumbersAfter("Quorvane exits after "),
+              std::vector<unsigned long long>{runs[0] + runs[1]})
+        << Log();
+}
+
 // A second copy, started while the first says NOT OK, opens neither side (no handshake reaches
-// the module), restores the first one's window and ends with 0 within 2 s; a code posted once
-// the first runs is forwarded once.
+// the module), restores the first one's window, logs so, and ends with 0 within 2 s; a code posted
+// once the first runs is forwarded once.
 TEST_F(QuorvaneUnwatched, ASecondCopyEndsAtOnceAndBringsTheFirstForward) {
     ASSERT_TRUE(StartModule());
     ASSERT_TRUE(quorvane_.Start());
@@ -190,7 +234,10 @@ TEST_F(QuorvaneUnwatched, ASecondCopyEndsAtOnceAndBringsTheFirstForward) {
     EXPECT_EQ(exitCode, 0u);
     EXPECT_TRUE(WaitUntil([&] { return IsIconic(quorvane_.window()) == 0; }, 3000));
     EXPECT_EQ(ExchangeCount(offsets_), 1u) << "the second copy reached the module";
-    EXPECT_EQ(LogLinesWith("A second copy was started and turned away"), 1u) << Log();
+    EXPECT_EQ(LogLinesWith("A second copy was started and turned away: Quorvane runs already; "
+                           "its window was found, restoring it was posted, and "),
+              1u)
+        << Log();
 
     ASSERT_TRUE(StartAddon("--script"));
     ASSERT_NO_FATAL_FAILURE(Send(WM_COMMAND, IDM_RECONNECT));

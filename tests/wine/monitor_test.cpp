@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/wine/stand_in_fixture.h"
+#include "tools/monitor/live_screen.h"
 
 namespace {
 
@@ -229,18 +230,26 @@ TEST_F(MonitorTest, LiveViewMarksWhatChangedSinceTheReadingBefore) {
     EXPECT_EQ(marks, std::size(changes)) << output;
 }
 
-// A program reading the live view through a pipe gets each reading whole as soon as it is taken,
-// not one interval later; closing the pipe ends the wait at once.
-TEST_F(MonitorTest, LiveViewReadingsReachAPipeAtOnce) {
+// A program reading the live view or the brief lines through a pipe gets each reading whole as
+// soon as it is taken, not one interval later; closing the input ends the wait at once, and
+// the program with 0 (a wait that did not end would be cut off after 2 s with 1).
+TEST_F(MonitorTest, WatchedReadingsReachAPipeAtOnce) {
     ASSERT_TRUE(StartModule());
     const std::vector<std::string> frame = FrameOnce();
     ASSERT_FALSE(frame.empty());
-    ASSERT_TRUE(monitor_.Start("monitor.exe", "--watch 30000"));
-    EXPECT_TRUE(monitor_.WaitForOutput(frame.back() + "\n", 10000)) << monitor_.Output();
-    const ULONGLONG stopped = GetTickCount64();
-    monitor_.Stop();
-    EXPECT_LT(GetTickCount64() - stopped, 2000u);
-    EXPECT_EQ(monitor_.ExitCode(), 0u);
+    const struct {
+        const char* arguments;
+        std::string firstReading;
+    } views[] = {{"--watch 30000", frame.back() + "\n"}, {"--brief --watch 30000", "0.0 s  "}};
+    for (const auto& view : views) {
+        SCOPED_TRACE(view.arguments);
+        ASSERT_TRUE(monitor_.Start("monitor.exe", view.arguments));
+        EXPECT_TRUE(monitor_.WaitForOutput(view.firstReading, 10000)) << monitor_.Output();
+        const ULONGLONG stopped = GetTickCount64();
+        monitor_.Stop();
+        EXPECT_LT(GetTickCount64() - stopped, 2000u);
+        EXPECT_EQ(monitor_.ExitCode(), 0u);
+    }
 }
 
 // On a console each row holds one line of the reading, cut one column short of the edge so that
@@ -293,6 +302,35 @@ TEST_F(MonitorTest, ConsoleViewKeepsItsRowsAndGivesBackCursorAndLink) {
         EXPECT_TRUE(monitor.CursorVisible());
         EXPECT_FALSE(monitor.BufferAtomHeld());
     }
+}
+
+// The view is closed at its end and again by a forced end that comes later: the second close
+// leaves the cursor where it is, so what is printed next does not overwrite the line the monitor
+// printed below the view in between.
+TEST(LiveScreenTest, ClosedTwiceLeavesTheLinePrintedBelowTheView) {
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    const HANDLE console =
+        CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, console);
+    LiveScreen screen = OpenLiveScreen();
+    EXPECT_TRUE(screen.console);
+    DrawFrame(screen, "one\ntwo\n");
+    CloseLiveScreen(screen);
+    DWORD written = 0;
+    WriteConsoleA(console, "below\n", 6, &written, nullptr);
+    CONSOLE_SCREEN_BUFFER_INFO below{};
+    GetConsoleScreenBufferInfo(console, &below);
+    EXPECT_EQ(below.dwCursorPosition.Y, screen.origin.Y + 3);
+    CloseLiveScreen(screen);
+    CONSOLE_SCREEN_BUFFER_INFO after{};
+    GetConsoleScreenBufferInfo(console, &after);
+    EXPECT_EQ(after.dwCursorPosition.Y, below.dwCursorPosition.Y);
+    SetStdHandle(STD_OUTPUT_HANDLE, output);
+    CloseHandle(console);
+    FreeConsole();
 }
 
 }  // namespace

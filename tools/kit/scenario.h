@@ -7,8 +7,8 @@
 //     TIME repeat                               from here, everything again from time 0
 //
 // TIME is seconds from the start (0.5 allowed); times may not go backwards, and a repeat is the
-// last step. Every step is turned into state fields as the file is read, so a file that plays
-// at all plays as a whole.
+// last step, later than the step before it. The file is UTF-8 (or ASCII), at most 1 MiB. Every step
+// is turned into state fields as the file is read, so a file that plays at all plays as a whole.
 #pragma once
 
 #include <cstddef>

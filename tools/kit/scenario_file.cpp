@@ -28,7 +28,7 @@ bool IsHex(std::string_view word) {
 }
 
 // Decimal (with an optional sign and fraction) or 0x-hexadecimal; nothing else, so "1e3", "inf"
-// and "nan" are not numbers here.
+// and "nan" are not numbers here, nor are digits too many for a double (strtod's infinity).
 std::optional<double> ParseNumber(std::string_view word) {
     const std::string text(word);
     if (IsHex(word)) {
@@ -44,7 +44,9 @@ std::optional<double> ParseNumber(std::string_view word) {
         word.find_first_of("0123456789") == std::string_view::npos) {
         return std::nullopt;
     }
-    return std::strtod(text.c_str(), nullptr);
+    const double number = std::strtod(text.c_str(), nullptr);
+    if (!std::isfinite(number)) return std::nullopt;
+    return number;
 }
 
 // Whole numbers within +-2^53, where a double holds every one of them.
@@ -180,6 +182,11 @@ std::string ReadStep(const Words& words, std::size_t line, Scenario& scenario, R
     if (!refused.empty()) return refused;
     if (rule == &kRepeat) {
         if (*seconds <= 0) return "a repeat at time 0 would play the steps without end";
+        // The round starts again in the same pass that plays such a step: nobody sees it.
+        if (!scenario.steps.empty() && scenario.steps.back().seconds == *seconds) {
+            return "the step of line " + std::to_string(scenario.steps.back().line) +
+                   " is at the repeat's time, which starts the round again before anyone sees it";
+        }
         scenario.repeatAfter = *seconds;
         reading.repeatLine = line;
     } else {
@@ -194,6 +201,10 @@ bool ReadScenario(std::string_view text, Scenario& scenario, std::vector<std::st
     scenario = {};
     errors.clear();
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // Notepad's UTF-8 mark
+    if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
+        errors.push_back("the file is UTF-16 (Notepad's \"Unicode\"): save it as UTF-8");
+        return false;
+    }
     Reading reading{};
     std::size_t line = 0;
     while (!text.empty()) {
