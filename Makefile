@@ -92,7 +92,7 @@ test-windows-clang:
 # Only the programs the demo runs are built, so that a fresh machine gets to it sooner.
 demo: deps
 	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || cmake --preset linux-mingw-w64
-	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane simmodule addon monitor \
+	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane kit-module kit-addon monitor \
 	    appwindow
 	@scripts/demo $(WINDOWS)
 
@@ -112,7 +112,7 @@ fuzz: deps
 # stand-in module and add-on, its README and example scenarios).
 dist: deps
 	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || cmake --preset linux-mingw-w64
-	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane monitor simmodule addon
+	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane monitor kit-module kit-addon
 	@scripts/dist $(WINDOWS) dist
 
 clean:

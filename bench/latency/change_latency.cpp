@@ -7,7 +7,7 @@
 #include "bench/latency/latency.h"
 #include "bridge/single_value_table.h"
 #include "sdk/sdk.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "sdk/sdk.h"
 #include "simlink/simlink.h"
 #include "tests/wine/stand_in_process.h"
-#include "tools/addon/addon_blocks.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-addon/addon_blocks.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 namespace {
 
@@ -155,12 +155,12 @@ class CycleAgainstStandIns : public ::testing::Test {
 std::string CycleAgainstStandIns::StartAndOpenBothSides() {
     ResetLinkStateForTest();
     ResetSdkViews();
-    if (!module_.Start("simmodule.exe", "--trace") || !module_.WaitForOutput("simmodule ready")) {
-        return "simmodule.exe did not get ready:\n" + module_.Output();
+    if (!module_.Start("kit-module.exe", "--trace") || !module_.WaitForOutput("kit-module ready")) {
+        return "kit-module.exe did not get ready:\n" + module_.Output();
     }
     if (!OpenOffsetsView(offsets_)) return "the module's offsets mapping cannot be opened";
-    if (!addon_.Start("addon.exe", "") || !addon_.WaitForOutput("addon ready")) {
-        return "addon.exe did not get ready:\n" + addon_.Output();
+    if (!addon_.Start("kit-addon.exe", "") || !addon_.WaitForOutput("kit-addon ready")) {
+        return "kit-addon.exe did not get ready:\n" + addon_.Output();
     }
     stateMapping_ = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kStateMappingName);
     if (stateMapping_ != nullptr) {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "tests/wine/fault_fixture.h"
-#include "tools/addon/addon_blocks.h"
+#include "tools/kit-addon/addon_blocks.h"
 
 namespace {
 

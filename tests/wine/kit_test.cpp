@@ -118,9 +118,9 @@ TEST_F(KitTest, NeitherStandInStartsBesideTheRealThing) {
         DWORD exitCode;
         const char* says;
     } refusals[] = {
-        {"simmodule.exe", "", 3, "a simulator module window (class UIPCMAIN) exists already"},
-        {"addon.exe", "", 3, "the add-on's state mapping iFly737NG_SDK_FileMappingObject exists"},
-        {"addon.exe", "no-such-scenario.txt", 2, "cannot open no-such-scenario.txt"},
+        {"kit-module.exe", "", 3, "a simulator module window (class UIPCMAIN) exists already"},
+        {"kit-addon.exe", "", 3, "the add-on's state mapping iFly737NG_SDK_FileMappingObject exists"},
+        {"kit-addon.exe", "no-such-scenario.txt", 2, "cannot open no-such-scenario.txt"},
     };
     for (const auto& refusal : refusals) {
         StandInProcess second;

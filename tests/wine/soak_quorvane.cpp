@@ -21,8 +21,8 @@
 #include "simlink/simlink.h"
 #include "tests/wine/app_process.h"
 #include "tests/wine/stand_in_process.h"
-#include "tools/addon/addon_blocks.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-addon/addon_blocks.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 namespace {
 
@@ -199,13 +199,13 @@ int main(int argc, char** argv) {
     StandInProcess module;
     StandInProcess addon;
     OffsetsView offsets{};
-    if (!module.Start("simmodule.exe", "") || !module.WaitForOutput("simmodule ready") ||
+    if (!module.Start("kit-module.exe", "") || !module.WaitForOutput("kit-module ready") ||
         !OpenOffsetsView(offsets)) {
         return Fail("the stand-in module did not start");
     }
     const std::int16_t empty = -1;
     WriteOffsets(offsets, kMailbox, &empty, sizeof empty);
-    if (!addon.Start("addon.exe", "--script") || !addon.WaitForOutput("addon ready")) {
+    if (!addon.Start("kit-addon.exe", "--script") || !addon.WaitForOutput("kit-addon ready")) {
         return Fail("the stand-in add-on did not start");
     }
     QuorvaneProcess quorvane;

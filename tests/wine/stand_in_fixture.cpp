@@ -20,7 +20,7 @@ namespace {
 
 ::testing::AssertionResult StandInTest::StartModule(const std::string& arguments) {
     ::testing::AssertionResult started =
-        StartAndAwait(module_, "simmodule.exe", arguments, "simmodule ready");
+        StartAndAwait(module_, "kit-module.exe", arguments, "kit-module ready");
     if (!started) return started;
     if (!OpenOffsetsView(offsets_)) {
         return ::testing::AssertionFailure() << "the module's offsets mapping cannot be opened";
@@ -29,7 +29,7 @@ namespace {
 }
 
 ::testing::AssertionResult StandInTest::StartAddon(const std::string& arguments) {
-    return StartAndAwait(addon_, "addon.exe", arguments, "addon ready");
+    return StartAndAwait(addon_, "kit-addon.exe", arguments, "kit-addon ready");
 }
 
 void StandInTest::TearDown() {

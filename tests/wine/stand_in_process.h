@@ -1,4 +1,4 @@
-// A stand-in (simmodule.exe, addon.exe, monitor.exe, ...) run as a second process by a Wine
+// A stand-in (kit-module.exe, kit-addon.exe, monitor.exe, ...) run as a second process by a Wine
 // test: started from the test's own directory, its output collected line by line, and ended
 // for certain, also when the test fails or the test process dies.
 #pragma once

@@ -1,8 +1,8 @@
-#include "tools/addon/addon_options.h"
+#include "tools/kit-addon/addon_options.h"
 
 #include <cstring>
 
-#include "tools/addon/addon_blocks.h"
+#include "tools/kit-addon/addon_blocks.h"
 #include "tools/console/console.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// addon: stands in for the aircraft add-on, so that the bridge can be tried end to end without
+// kit-addon: stands in for the aircraft add-on, so that the bridge can be tried end to end without
 // a simulator. See addon_options.cpp for its command line.
 #include <atomic>
 #include <cstring>
@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/win32.h"
-#include "tools/addon/addon_blocks.h"
-#include "tools/addon/addon_options.h"
-#include "tools/addon/cockpit_script.h"
+#include "tools/kit-addon/addon_blocks.h"
+#include "tools/kit-addon/addon_options.h"
+#include "tools/kit-addon/cockpit_script.h"
 #include "tools/console/console.h"
 #include "tools/kit/block_fields.h"
 #include "tools/kit/encoder_echo.h"

@@ -1,4 +1,4 @@
-// simmodule: stands in for the simulator's IPC module, so that the link and the bridge can be
+// kit-module: stands in for the simulator's IPC module, so that the link and the bridge can be
 // tried end to end without a simulator. See module_options.cpp for its command line.
 #include <cstdio>
 #include <cstring>
@@ -8,8 +8,8 @@
 #include "tools/console/console.h"
 #include "tools/exchange/module_space.h"
 #include "tools/kit/real_thing.h"
-#include "tools/simmodule/module_options.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-module/module_options.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "tools/simmodule/module_options.h"
+#include "tools/kit-module/module_options.h"
 
 #include <cstring>
 
 #include "tools/console/console.h"
 #include "tools/exchange/module_space.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 namespace {
 

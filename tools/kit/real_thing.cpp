@@ -3,7 +3,7 @@
 #include <initializer_list>
 
 #include "platform/win32.h"
-#include "tools/addon/addon_blocks.h"
+#include "tools/kit-addon/addon_blocks.h"
 
 namespace {
 
