@@ -1,4 +1,5 @@
-// The bridge block 0x9400..0x94F7 as a client of the module reads it, and its readable form.
+// The monitor's view of the bridge block 0x9400..0x94F7: one read of it through the link, and
+// its readable forms.
 #pragma once
 
 #include <cstdint>
