@@ -17,8 +17,8 @@
 
 namespace cycle_world {
 
-inline constexpr std::string_view kStateBlock = "iFly737NG_SDK_FileMappingObject";
-inline constexpr std::string_view kCommandBlock = "iFly737NG_SDK1_FileMappingObject";
+inline constexpr auto kStateBlock = fake::Narrow(kStateMappingName);
+inline constexpr auto kCommandBlock = fake::Narrow(kCommandMappingName);
 inline constexpr std::uint32_t kMailbox = 0x9400;
 inline constexpr std::uint32_t kFirstCounter = 0x94F0;
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "bridge/bridge.h"
+#include "bridge/bridge_block.h"
 #include "sdk/sdk.h"
 #include "simlink/simlink.h"
 #include "tests/wine/stand_in_process.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-constexpr std::uint32_t kBlockStart = 0x9400;
-constexpr std::size_t kBlockSize = 0xF8;  // 0x9400..0x94F7
 constexpr std::uint32_t kMailbox = 0x9400;
 constexpr std::uint32_t kCounters = 0x94F0;
 constexpr std::uint32_t kDisplay1Digits = 0x08C;   // five fields, ten-thousands first
@@ -53,8 +52,8 @@ class CycleAgainstStandIns : public ::testing::Test {
         ASSERT_EQ(setUpError_, "");
         ResetBridgeState();
         std::memset(stateBlock_, 0, kStateBlockSize);
-        const std::uint8_t zeros[kBlockSize] = {};
-        WriteOffsets(offsets_, kBlockStart, zeros, sizeof zeros);
+        const std::uint8_t zeros[kBridgeBlockSize] = {};
+        WriteOffsets(offsets_, kBridgeBlockStart, zeros, sizeof zeros);
         PostCode(-1);
         commandsBefore_ = addon_.Output().size();
     }

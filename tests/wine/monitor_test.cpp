@@ -278,7 +278,7 @@ TEST_F(MonitorTest, ConsoleViewKeepsItsRowsAndGivesBackCursorAndLink) {
         HANDLE moduleThread = nullptr;
         if (ending.hangModule) {
             const DWORD threadId =
-                GetWindowThreadProcessId(FindWindowA("UIPCMAIN", nullptr), nullptr);
+                GetWindowThreadProcessId(FindWindowA(kModuleWindowClasses[0], nullptr), nullptr);
             moduleThread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
             ASSERT_NE(moduleThread, nullptr);
             SuspendThread(moduleThread);

@@ -82,7 +82,7 @@ class Client {
         LinkResult result = LINK_OK;
         commandMapping_ = OpenFileMappingW(FILE_MAP_READ, FALSE, kCommandMappingName);
         commandBlock_ = static_cast<const std::uint8_t*>(
-            MapViewOfFile(commandMapping_, FILE_MAP_READ, 0, 0, kCommandBlockSize));
+            MapViewOfFile(commandMapping_, FILE_MAP_READ, 0, 0, kCommandViewSize));
         return commandBlock_ != nullptr && LinkOpen(0, result);
     }
 

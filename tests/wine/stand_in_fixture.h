@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "simlink/simlink.h"
 #include "tests/wine/stand_in_process.h"
 #include "tools/kit-module/offsets_mapping.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "tools/kit-addon/addon_blocks.h"
 #include "tools/console/console.h"
+#include "tools/kit-addon/addon_blocks.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "simlink/simlink.h"
 #include "tools/console/console.h"
 #include "tools/exchange/module_space.h"
 #include "tools/kit-module/offsets_mapping.h"
@@ -31,7 +32,7 @@ constexpr char kUsage[] =
 }  // namespace
 
 bool ParseModuleOptions(int argc, char** argv, ModuleOptions& options) {
-    options = {"UIPCMAIN",
+    options = {kModuleWindowClasses[0],
                kOffsetsMappingName,
                exchange::kDefaultModuleVersion,
                exchange::kDefaultSimulatorWord,
