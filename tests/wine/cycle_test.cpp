@@ -154,11 +154,11 @@ class CycleAgainstStandIns : public ::testing::Test {
 std::string CycleAgainstStandIns::StartAndOpenBothSides() {
     ResetLinkStateForTest();
     ResetSdkViews();
-    if (!module_.Start("kit-module.exe", "--trace") || !module_.WaitForOutput("kit-module ready")) {
+    if (!module_.StartReady("kit-module", "--trace")) {
         return "kit-module.exe did not get ready:\n" + module_.Output();
     }
     if (!OpenOffsetsView(offsets_)) return "the module's offsets mapping cannot be opened";
-    if (!addon_.Start("kit-addon.exe", "") || !addon_.WaitForOutput("kit-addon ready")) {
+    if (!addon_.StartReady("kit-addon", "")) {
         return "kit-addon.exe did not get ready:\n" + addon_.Output();
     }
     stateMapping_ = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kStateMappingName);

@@ -199,13 +199,12 @@ int main(int argc, char** argv) {
     StandInProcess module;
     StandInProcess addon;
     OffsetsView offsets{};
-    if (!module.Start("kit-module.exe", "") || !module.WaitForOutput("kit-module ready") ||
-        !OpenOffsetsView(offsets)) {
+    if (!module.StartReady("kit-module", "") || !OpenOffsetsView(offsets)) {
         return Fail("the stand-in module did not start");
     }
     const std::int16_t empty = -1;
     WriteOffsets(offsets, kMailbox, &empty, sizeof empty);
-    if (!addon.Start("kit-addon.exe", "--script") || !addon.WaitForOutput("kit-addon ready")) {
+    if (!addon.StartReady("kit-addon", "--script")) {
         return Fail("the stand-in add-on did not start");
     }
     QuorvaneProcess quorvane;
