@@ -99,7 +99,7 @@ test-workflows:
 # Only the programs the demo runs are built, so that a fresh machine gets to it sooner.
 demo: deps
 	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || cmake --preset linux-mingw-w64
-	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane simmodule addon monitor \
+	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane kit-module kit-addon monitor \
 	    appwindow
 	@scripts/demo $(WINDOWS)
 
@@ -119,7 +119,7 @@ fuzz: deps
 # stand-in module and add-on, its README and example scenarios).
 dist: deps
 	@[[ -f $(WINDOWS)/CMakeCache.txt ]] || cmake --preset linux-mingw-w64
-	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane monitor simmodule addon
+	cmake --build --preset linux-mingw-w64 -j$(JOBS) --target Quorvane monitor kit-module kit-addon
 	@scripts/dist $(WINDOWS) dist
 
 clean:

@@ -15,8 +15,8 @@
 namespace bench_world {
 namespace {
 
-constexpr std::string_view kStateBlockName = "iFly737NG_SDK_FileMappingObject";
-constexpr std::string_view kCommandBlockName = "iFly737NG_SDK1_FileMappingObject";
+constexpr auto kStateBlockName = fake::Narrow(kStateMappingName);
+constexpr auto kCommandBlockName = fake::Narrow(kCommandMappingName);
 constexpr std::size_t kInputReadCount = 1 + kEncoderCount;
 
 // What every source field holds in block A and in block B. Digits stay below 10, so no display

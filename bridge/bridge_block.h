@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+// Its first and last offsets, which clients, tools and tests take from here.
 constexpr std::uint32_t kBridgeBlockStart = 0x9400;
-constexpr std::uint32_t kBridgeBlockSize = 0xF8;  // 0x9400..0x94F7
+constexpr std::uint32_t kBridgeBlockLast = 0x94F7;
+constexpr std::uint32_t kBridgeBlockSize = kBridgeBlockLast - kBridgeBlockStart + 1;
 
 using BridgeBlock = std::uint8_t[kBridgeBlockSize];
 

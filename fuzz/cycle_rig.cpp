@@ -15,9 +15,11 @@
 namespace cycle_checks {
 namespace {
 
-constexpr std::string_view kStateBlockName = "iFly737NG_SDK_FileMappingObject";
-constexpr std::string_view kCommandBlockName = "iFly737NG_SDK1_FileMappingObject";
+constexpr auto kStateBlockName = fake::Narrow(kStateMappingName);
+constexpr auto kCommandBlockName = fake::Narrow(kCommandMappingName);
 
+// The block's bounds written out again on purpose, not taken from bridge/bridge_block.h: the
+// checks hold the bridge to them, so they must not move with it.
 constexpr std::uint32_t kBlockStart = 0x9400;
 constexpr std::uint32_t kBlockEnd = 0x94F8;  // one past the last byte
 constexpr std::uint32_t kFirstCounter = 0x94F0;

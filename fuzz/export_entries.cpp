@@ -6,6 +6,7 @@
 namespace cycle_checks {
 namespace {
 
+// The block's start written out again on purpose, as in cycle_rig.cpp: the checks' own.
 constexpr std::uint32_t kBlockStart = 0x9400;
 constexpr std::size_t kBlockSpan = 0x100;
 

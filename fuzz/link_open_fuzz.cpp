@@ -115,8 +115,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool moduleRuns = input.ConsumeIntegralInRange<int>(0, 7) != 0;
     const bool moduleUnderSecondClass = input.ConsumeBool();
     const bool plainWindowOfOtherClass = input.ConsumeIntegralInRange<int>(0, 3) == 0;
-    if (plainWindowOfOtherClass) fake::AddWindow(moduleUnderSecondClass ? "UIPCMAIN" : "FS98MAIN");
-    if (moduleRuns) fake::StartModule(moduleUnderSecondClass ? "FS98MAIN" : "UIPCMAIN");
+    const char* moduleClass = kModuleWindowClasses[moduleUnderSecondClass ? 1 : 0];
+    const char* otherClass = kModuleWindowClasses[moduleUnderSecondClass ? 0 : 1];
+    if (plainWindowOfOtherClass) fake::AddWindow(otherClass);
+    if (moduleRuns) fake::StartModule(moduleClass);
     const bool nameTaken = input.ConsumeIntegralInRange<int>(0, 5) == 0;
     if (nameTaken) fake::CreateBlockAsOtherProcess(kFirstBufferName, kRequestBufferSize);
     if (input.ConsumeIntegralInRange<int>(0, 3) == 0) {

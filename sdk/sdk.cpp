@@ -9,8 +9,6 @@ SdkViews g_sdk;
 
 namespace {
 
-constexpr const WCHAR* kStateMappingName = L"iFly737NG_SDK_FileMappingObject";
-constexpr const WCHAR* kCommandMappingName = L"iFly737NG_SDK1_FileMappingObject";
 constexpr BOOL kNotInheritable = 0;
 
 // Word positions in the command block.

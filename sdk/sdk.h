@@ -8,14 +8,19 @@
 #include "platform/win32.h"
 #include "simlink/link_result.h"
 
+// The names under which the add-on publishes its two blocks. Everything that opens or publishes
+// them (the kit's add-on, the tests, the benchmarks) takes them from here.
+inline constexpr WCHAR kStateMappingName[] = L"iFly737NG_SDK_FileMappingObject";
+inline constexpr WCHAR kCommandMappingName[] = L"iFly737NG_SDK1_FileMappingObject";
+
 constexpr std::size_t kStateViewSize = 3977;     // the view; the snapshot takes 3976 bytes of it
 constexpr std::size_t kCommandViewSize = 17;     // code, a word kept as is, parameter, spare byte
 constexpr std::size_t kCommandStagingSize = 16;  // offsets 0..15; byte 16 is never touched
 
 struct SdkViews {
-    HANDLE stateMapping;                               // "iFly737NG_SDK_FileMappingObject"
+    HANDLE stateMapping;                               // kStateMappingName
     const std::uint8_t* stateView;                     // null while the state view is absent
-    HANDLE commandMapping;                             // "iFly737NG_SDK1_FileMappingObject"
+    HANDLE commandMapping;                             // kCommandMappingName
     std::uint8_t* commandView;                         // null while the command view is absent
     std::uint8_t commandStaging[kCommandStagingSize];  // the block as it is about to be written
 };

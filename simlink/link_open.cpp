@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr const char* kModuleClasses[] = {"UIPCMAIN", "FS98MAIN"};
-constexpr const char* kIpcMessageName = "FsasmLib:IPC";
 constexpr const char* kBufferNameFormat = "FsasmLib:IPC:%X:%X";
 
 constexpr std::uint32_t kVersionOffset = 0x3304;
@@ -52,9 +50,9 @@ bool LinkOpen(std::uint32_t requiredSimulator, LinkResult& result) {
     g_link.simulatorId = 0;
 
     bool foundUnderSecondClass = false;
-    g_link.moduleWindow = FindWindowExA(nullptr, nullptr, kModuleClasses[0], nullptr);
+    g_link.moduleWindow = FindWindowExA(nullptr, nullptr, kModuleWindowClasses[0], nullptr);
     if (g_link.moduleWindow == nullptr) {
-        g_link.moduleWindow = FindWindowExA(nullptr, nullptr, kModuleClasses[1], nullptr);
+        g_link.moduleWindow = FindWindowExA(nullptr, nullptr, kModuleWindowClasses[1], nullptr);
         foundUnderSecondClass = true;
     }
     if (g_link.moduleWindow == nullptr) {

@@ -11,6 +11,12 @@
 #include "simlink/link_result.h"
 #include "simlink/request_queue.h"
 
+// The names the simulator's module defines: the classes its window may have, looked for in this
+// order, and the registered message that carries one exchange. Everything that finds, plays or
+// fakes the module (the kit's module, the fake, the tools) takes them from here.
+inline constexpr const char* kModuleWindowClasses[] = {"UIPCMAIN", "FS98MAIN"};
+inline constexpr char kIpcMessageName[] = "FsasmLib:IPC";
+
 // The client's own note of one record it queued. The buffer's 4-byte destination field
 // cannot hold a 64-bit pointer, so it carries the record's index + 1 here instead (0 for no
 // destination), and the reply walk checks every record against its note.
@@ -22,7 +28,7 @@ struct QueuedRecord {
 
 struct LinkState {
     HWND moduleWindow;            // the module's window that receives the exchange message
-    UINT ipcMessageId;            // the registered message "FsasmLib:IPC"
+    UINT ipcMessageId;            // the registered message kIpcMessageName
     ATOM bufferAtom;              // names the request buffer's mapping for the module
     std::uint8_t* bufferStart;    // this process's view of the buffer; null while closed
     std::uint8_t* writePos;       // where the next record goes

@@ -7,7 +7,7 @@
 #include "bench/latency/latency.h"
 #include "bridge/single_value_table.h"
 #include "sdk/sdk.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 namespace {
 
@@ -47,8 +47,7 @@ bool MeasureChangeLatency(std::uint32_t count) {
         Report("change: no stand-in module runs\n");
         return false;
     }
-    const HANDLE mapping =
-        OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"iFly737NG_SDK_FileMappingObject");
+    const HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kStateMappingName);
     auto* state = mapping == nullptr ? nullptr
                                      : static_cast<std::uint8_t*>(MapViewOfFile(
                                            mapping, FILE_MAP_ALL_ACCESS, 0, 0, kStateViewSize));

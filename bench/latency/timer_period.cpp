@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "bench/latency/latency.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 bool MeasureTimerPeriod(std::uint32_t seconds) {
     OffsetsView module{};

@@ -26,6 +26,7 @@
 
 #include "platform/win32.h"
 #include "simlink/request_queue.h"
+#include "simlink/simlink.h"
 #include "tools/exchange/module_space.h"
 
 namespace fake {
@@ -121,6 +122,20 @@ unsigned LiveHandleCount();  // mapping handles the core holds open
 unsigned LiveViewCount();    // views the core holds mapped
 bool BlockExists(std::string_view name);
 
+// A block name the product declares wide (the add-on's, in sdk/sdk.h), narrowed at compile time
+// for the functions here: block names are ASCII.
+template <std::size_t N>
+struct NarrowName {
+    char text[N];
+    constexpr operator std::string_view() const { return {text, N - 1}; }
+};
+template <std::size_t N>
+constexpr NarrowName<N> Narrow(const WCHAR (&wide)[N]) {
+    NarrowName<N> name{};
+    for (std::size_t i = 0; i < N; ++i) name.text[i] = static_cast<char>(wide[i]);
+    return name;
+}
+
 // The bytes of the live block `name`, or an empty span.
 std::span<std::uint8_t> BlockBytes(std::string_view name);
 
@@ -140,7 +155,7 @@ DWORD LastMapAccess();
 // "FsasmLib:IPC": it finds the mapping named by the atom in wParam, carries out its records on
 // the module's space and answers 1. The space starts with the default handshake values.
 // There is one module per world; a second call moves it to a new window.
-HWND StartModule(std::string_view className = "UIPCMAIN");
+HWND StartModule(std::string_view className = kModuleWindowClasses[0]);
 
 // The module's offsets, handshake values and greeting, for setting up and checking.
 exchange::ModuleSpace& ModuleSpace();

@@ -6,13 +6,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "simlink/simlink.h"
 #include "tests/fake_win32/world.h"
 
 namespace fake {
 namespace detail {
 namespace {
-
-constexpr std::string_view kIpcMessageName = "FsasmLib:IPC";
 
 struct LoggedExchange {
     unsigned number;  // 1 for the first exchange since Reset; 0 for a slot never used
@@ -166,7 +165,7 @@ LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPA
         world.lastError = fake::detail::kErrorInvalidWindowHandle;
         return 0;
     }
-    const UINT ipcMessage = fake::RegisteredMessage(fake::detail::kIpcMessageName);
+    const UINT ipcMessage = fake::RegisteredMessage(kIpcMessageName);
     if (window != module.window || message == 0 || message != ipcMessage) {
         world.now += timeoutMs;
         world.lastError = ERROR_TIMEOUT;

@@ -17,6 +17,8 @@
 
 namespace cycle_world {
 
+// The add-on's names written out on purpose, not taken from sdk/sdk.h: every test that
+// publishes a block through them holds the SDK's declarations to what the add-on really uses.
 inline constexpr std::string_view kStateBlock = "iFly737NG_SDK_FileMappingObject";
 inline constexpr std::string_view kCommandBlock = "iFly737NG_SDK1_FileMappingObject";
 inline constexpr std::uint32_t kMailbox = 0x9400;

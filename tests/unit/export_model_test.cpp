@@ -24,6 +24,8 @@ namespace {
 using export_world::Write;
 using export_world::WritesOf;
 
+// The block's bounds are the model's own, not bridge/bridge_block.h's: it shares nothing with
+// the code it checks.
 constexpr std::uint32_t kBlockStart = 0x9400;
 constexpr std::uint32_t kBlockSize = 0xF8;
 

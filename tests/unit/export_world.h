@@ -81,7 +81,7 @@ class ExportTest : public ::testing::Test {
 // block is published, so a cycle makes exactly one exchange and no command is served.
 class CycleExportTest : public ExportTest {
   protected:
-    static constexpr std::string_view kStateBlockName = "iFly737NG_SDK_FileMappingObject";
+    static constexpr auto kStateBlockName = fake::Narrow(kStateMappingName);
 
     void SetUp() override {
         ExportTest::SetUp();

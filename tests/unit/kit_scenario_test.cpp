@@ -252,7 +252,7 @@ TEST(KitRealThing, AModuleWindowOrAnAddonMappingOfAnyAccessKeepsTheKitAway) {
     for (const auto& mapping : mappings) {
         fake::Reset();
         if (mapping.published) {
-            fake::CreateBlockAsOtherProcess("iFly737NG_SDK_FileMappingObject", 4096);
+            fake::CreateBlockAsOtherProcess(fake::Narrow(kStateMappingName), kStateViewSize);
         }
         if (mapping.openError != 0) {
             fake::FailNext(fake::Call::OpenFileMappingW, 1, mapping.openError);

@@ -16,7 +16,7 @@ namespace link_test {
 
 // Starts the module under `className` with its default handshake values and opens the link
 // as the shell does; the result of LinkOpen.
-inline LinkResult OpenLinkToModule(std::string_view className = "UIPCMAIN") {
+inline LinkResult OpenLinkToModule(std::string_view className = kModuleWindowClasses[0]) {
     fake::StartModule(className);
     LinkResult result = -1;
     LinkOpen(0, result);

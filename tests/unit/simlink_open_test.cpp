@@ -30,6 +30,9 @@ void ExpectGaveUp() {
     EXPECT_EQ(g_link.ipcMessageId, 0u);
 }
 
+// The module's names (its window classes, its message, the buffer names it opens) are written
+// out in these tests on purpose, not taken from simlink.h: they hold the link's declarations to
+// what the simulator's module really uses.
 std::string BufferName(DWORD processId, std::uint32_t count) {
     char name[64];
     std::snprintf(name, sizeof name, "FsasmLib:IPC:%X:%X", processId, count);

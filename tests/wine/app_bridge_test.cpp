@@ -114,7 +114,8 @@ TEST_F(QuorvaneWithStandIns, ModuleThatStopsAnsweringEndsTheCycles) {
     ASSERT_NO_FATAL_FAILURE(StartWithBothSides());
     ASSERT_TRUE(ExchangesArrive(20));
 
-    DWORD moduleThreadId = GetWindowThreadProcessId(FindWindowA("UIPCMAIN", nullptr), nullptr);
+    DWORD moduleThreadId =
+        GetWindowThreadProcessId(FindWindowA(kModuleWindowClasses[0], nullptr), nullptr);
     HANDLE moduleThread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, moduleThreadId);
     ASSERT_NE(moduleThread, nullptr);
     SuspendThread(moduleThread);

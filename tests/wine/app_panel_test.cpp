@@ -12,7 +12,7 @@
 #include "app/resource_ids.h"
 #include "tests/wine/app_process.h"
 #include "tests/wine/stand_in_fixture.h"
-#include "tools/addon/addon_blocks.h"
+#include "tools/kit-addon/addon_blocks.h"
 
 namespace {
 

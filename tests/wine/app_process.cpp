@@ -31,15 +31,7 @@ void PressKey(WORD virtualKey, bool release) {
 }  // namespace
 
 QuorvaneProcess::~QuorvaneProcess() {
-    if (process_.hProcess != nullptr) {
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(process_.hProcess, 1);
-            WaitForSingleObject(process_.hProcess, 5000);
-        }
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-    if (job_ != nullptr) CloseHandle(job_);
+    process_.End();
     if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
     if (hookModule_ != nullptr) FreeLibrary(hookModule_);
     if (traceMapping_ != nullptr) CloseHandle(traceMapping_);
@@ -57,22 +49,12 @@ bool QuorvaneProcess::Start(const std::function<void(DWORD processId)>& beforeRu
         reinterpret_cast<void (*)()>(GetProcAddress(hookModule_, kStatusHookProcName)));
     if (hookProc == nullptr) return false;
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    std::wstring commandLine = L"\"" + std::wstring(kQuorvaneExe) + L"\"";
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup, &process_)) {
-        return false;
-    }
-    hook_ = SetWindowsHookExW(WH_CALLWNDPROC, hookProc, hookModule_, process_.dwThreadId);
-    job_ = CreateJobObjectW(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    AssignProcessToJobObject(job_, process_.hProcess);
-    if (beforeRun) beforeRun(process_.dwProcessId);
-    ResumeThread(process_.hThread);
-    return hook_ != nullptr;
+    const bool started =
+        process_.Start(kQuorvaneExe, L"", nullptr, [&](const PROCESS_INFORMATION& process) {
+            hook_ = SetWindowsHookExW(WH_CALLWNDPROC, hookProc, hookModule_, process.dwThreadId);
+            if (beforeRun) beforeRun(process.dwProcessId);
+        });
+    return started && hook_ != nullptr;
 }
 
 bool QuorvaneProcess::WaitForWindow(DWORD timeoutMs) {
@@ -109,7 +91,7 @@ std::wstring QuorvaneProcess::PanelLine(int id) const {
 
 bool QuorvaneProcess::BufferNameHeld(std::uint32_t open) const {
     char name[64];
-    std::snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", process_.dwProcessId, open);
+    std::snprintf(name, sizeof name, "FsasmLib:IPC:%lX:%X", processId(), open);
     const HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
     if (mapping != nullptr) CloseHandle(mapping);
     return GlobalFindAtomA(name) != 0 || mapping != nullptr;
@@ -184,8 +166,9 @@ void QuorvaneProcess::TypeAltQuestionMark() const {
 }
 
 bool QuorvaneProcess::WaitForExit(DWORD timeoutMs, DWORD& exitCode) const {
-    if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
-    return GetExitCodeProcess(process_.hProcess, &exitCode) != 0;
+    if (!process_.WaitForExit(timeoutMs)) return false;
+    exitCode = process_.ExitCode();
+    return true;
 }
 
 // Whether the lines of `panel` lie one below the other inside the client area, above the status

@@ -11,23 +11,13 @@
 #include <vector>
 
 #include "tests/wine/app_status_trace.h"
+#include "tests/wine/child_process.h"
 
 struct TracedStatus {
     std::wstring text;
     std::uint64_t tickMs;
     bool windowMinimised;
 };
-
-// Polls `condition` every few milliseconds until it holds or `timeoutMs` has passed.
-template <typename Condition>
-bool WaitUntil(Condition condition, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount64() >= end) return false;
-        Sleep(20);
-    }
-}
 
 class QuorvaneProcess {
   public:
@@ -45,7 +35,7 @@ class QuorvaneProcess {
 
     HWND window() const { return window_; }
     HWND statusBar() const { return statusBar_; }
-    DWORD processId() const { return process_.dwProcessId; }
+    DWORD processId() const { return process_.processId(); }
 
     // The status bar's text now, read with WM_GETTEXT; empty when it does not answer.
     std::wstring StatusText() const;
@@ -75,8 +65,7 @@ class QuorvaneProcess {
   private:
     StatusTrace ReadTrace() const;
 
-    PROCESS_INFORMATION process_{};
-    HANDLE job_ = nullptr;  // ends the program with this process, however that ends
+    ChildProcess process_;
     HANDLE traceMapping_ = nullptr;
     HMODULE hookModule_ = nullptr;
     HHOOK hook_ = nullptr;

@@ -218,20 +218,10 @@ TEST_F(QuorvaneUnwatched, ASecondCopyEndsAtOnceAndBringsTheFirstForward) {
     ShowWindow(quorvane_.window(), SW_MINIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return IsIconic(quorvane_.window()) != 0; }, 3000));
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION second{};
-    std::wstring commandLine = L"\"" + kQuorvaneExePath + L"\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &second));
-    const bool ended = WaitForSingleObject(second.hProcess, 2000) == WAIT_OBJECT_0;
-    DWORD exitCode = 1;
-    GetExitCodeProcess(second.hProcess, &exitCode);
-    if (!ended) TerminateProcess(second.hProcess, 1);
-    CloseHandle(second.hThread);
-    CloseHandle(second.hProcess);
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(exitCode, 0u);
+    ChildProcess second;
+    ASSERT_TRUE(second.Start(kQuorvaneExePath, L""));
+    ASSERT_TRUE(second.WaitForExit(2000));
+    EXPECT_EQ(second.ExitCode(), 0u);
     EXPECT_TRUE(WaitUntil([&] { return IsIconic(quorvane_.window()) == 0; }, 3000));
     EXPECT_EQ(ExchangeCount(offsets_), 1u) << "the second copy reached the module";
     EXPECT_EQ(LogLinesWith("A second copy was started and turned away: Quorvane runs already; "

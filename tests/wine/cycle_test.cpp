@@ -11,16 +11,15 @@
 #include <string>
 
 #include "bridge/bridge.h"
+#include "bridge/bridge_block.h"
 #include "sdk/sdk.h"
 #include "simlink/simlink.h"
 #include "tests/wine/stand_in_process.h"
-#include "tools/addon/addon_blocks.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-addon/addon_blocks.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 namespace {
 
-constexpr std::uint32_t kBlockStart = 0x9400;
-constexpr std::size_t kBlockSize = 0xF8;  // 0x9400..0x94F7
 constexpr std::uint32_t kMailbox = 0x9400;
 constexpr std::uint32_t kCounters = 0x94F0;
 constexpr std::uint32_t kDisplay1Digits = 0x08C;   // five fields, ten-thousands first
@@ -53,8 +52,8 @@ class CycleAgainstStandIns : public ::testing::Test {
         ASSERT_EQ(setUpError_, "");
         ResetBridgeState();
         std::memset(stateBlock_, 0, kStateBlockSize);
-        const std::uint8_t zeros[kBlockSize] = {};
-        WriteOffsets(offsets_, kBlockStart, zeros, sizeof zeros);
+        const std::uint8_t zeros[kBridgeBlockSize] = {};
+        WriteOffsets(offsets_, kBridgeBlockStart, zeros, sizeof zeros);
         PostCode(-1);
         commandsBefore_ = addon_.Output().size();
     }
@@ -155,12 +154,12 @@ class CycleAgainstStandIns : public ::testing::Test {
 std::string CycleAgainstStandIns::StartAndOpenBothSides() {
     ResetLinkStateForTest();
     ResetSdkViews();
-    if (!module_.Start("simmodule.exe", "--trace") || !module_.WaitForOutput("simmodule ready")) {
-        return "simmodule.exe did not get ready:\n" + module_.Output();
+    if (!module_.StartReady("kit-module", "--trace")) {
+        return "kit-module.exe did not get ready:\n" + module_.Output();
     }
     if (!OpenOffsetsView(offsets_)) return "the module's offsets mapping cannot be opened";
-    if (!addon_.Start("addon.exe", "") || !addon_.WaitForOutput("addon ready")) {
-        return "addon.exe did not get ready:\n" + addon_.Output();
+    if (!addon_.StartReady("kit-addon", "")) {
+        return "kit-addon.exe did not get ready:\n" + addon_.Output();
     }
     stateMapping_ = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kStateMappingName);
     if (stateMapping_ != nullptr) {

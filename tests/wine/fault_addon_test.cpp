@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "tests/wine/fault_fixture.h"
-#include "tools/addon/addon_blocks.h"
+#include "tools/kit-addon/addon_blocks.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ TEST_F(AddonFaults, AddonEndingLeavesTheBlockStillAndTheBridgeRunning) {
     // Quorvane's handle keeps the name alive, so the block is still found by it.
     const HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, kCommandMappingName);
     ASSERT_NE(mapping, nullptr);
-    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kCommandBlockSize);
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kCommandViewSize);
     ASSERT_NE(view, nullptr);
     std::int32_t code = 0;
     std::memcpy(&code, static_cast<const std::uint8_t*>(view) + kCommandCodeAt, sizeof code);

@@ -17,7 +17,7 @@ using ModuleFaults = FaultTest;
 // Kills the process that owns the module's window, as a crash would end it.
 bool KillModuleProcess() {
     DWORD processId = 0;
-    GetWindowThreadProcessId(FindWindowA("UIPCMAIN", nullptr), &processId);
+    GetWindowThreadProcessId(FindWindowA(kModuleWindowClasses[0], nullptr), &processId);
     const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
     if (process == nullptr) return false;
     const bool killed = TerminateProcess(process, 9) && WaitForSingleObject(process, 5000) == 0;

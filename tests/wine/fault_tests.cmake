@@ -5,7 +5,7 @@ function(quorvane_starts_app target)
     target_compile_definitions(${target} PRIVATE UNICODE
         QUORVANE_EXE=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:Quorvane>"
         QUORVANE_STATUS_HOOK_DLL=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:app_status_hook>")
-    add_dependencies(${target} Quorvane app_status_hook simmodule addon)
+    add_dependencies(${target} Quorvane app_status_hook kit-module kit-addon)
 endfunction()
 
 quorvane_wine_test(fault_tests

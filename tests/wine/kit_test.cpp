@@ -118,9 +118,10 @@ TEST_F(KitTest, NeitherStandInStartsBesideTheRealThing) {
         DWORD exitCode;
         const char* says;
     } refusals[] = {
-        {"simmodule.exe", "", 3, "a simulator module window (class UIPCMAIN) exists already"},
-        {"addon.exe", "", 3, "the add-on's state mapping iFly737NG_SDK_FileMappingObject exists"},
-        {"addon.exe", "no-such-scenario.txt", 2, "cannot open no-such-scenario.txt"},
+        {"kit-module.exe", "", 3, "a simulator module window (class UIPCMAIN) exists already"},
+        {"kit-addon.exe", "", 3,
+         "the add-on's state mapping iFly737NG_SDK_FileMappingObject exists"},
+        {"kit-addon.exe", "no-such-scenario.txt", 2, "cannot open no-such-scenario.txt"},
     };
     for (const auto& refusal : refusals) {
         StandInProcess second;
@@ -134,10 +135,11 @@ TEST_F(KitTest, NeitherStandInStartsBesideTheRealThing) {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = DefWindowProcA;
     windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "FS98MAIN";
+    windowClass.lpszClassName = kModuleWindowClasses[1];
     ASSERT_NE(RegisterClassA(&windowClass), 0);
-    const HWND simulator = CreateWindowExA(0, "FS98MAIN", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                                           nullptr, nullptr, windowClass.hInstance, nullptr);
+    const HWND simulator =
+        CreateWindowExA(0, kModuleWindowClasses[1], "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                        nullptr, nullptr, windowClass.hInstance, nullptr);
     ASSERT_NE(simulator, nullptr);
     EXPECT_TRUE(module_.WaitForExit(5000));
     EXPECT_EQ(module_.ExitCode(), 3u);

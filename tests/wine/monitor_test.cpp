@@ -38,11 +38,7 @@ class MonitorTest : public StandInTest {
 class ConsoleMonitor {
   public:
     ~ConsoleMonitor() {
-        if (process_.hProcess != nullptr) {
-            TerminateProcess(process_.hProcess, 1);
-            CloseHandle(process_.hProcess);
-            CloseHandle(process_.hThread);
-        }
+        process_.End();
         for (const HANDLE handle : {screen_, input_}) {
             if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
         }
@@ -66,18 +62,9 @@ class ConsoleMonitor {
         SetConsoleScreenBufferSize(screen_, {80, 40});
         SetConsoleWindowInfo(screen_, TRUE, &window);
 
-        const std::string path = ExecutableDirectory() + "monitor.exe";
-        std::string commandLine = "\"" + path + "\" " + arguments;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = input_;
-        startup.hStdOutput = screen_;
-        startup.hStdError = screen_;
-        if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                            nullptr, &startup, &process_)) {
-            return false;
-        }
+        const ChildProcess::StandardHandles handles{input_, screen_, screen_};
+        const std::wstring path = Widened(ExecutableDirectory() + "monitor.exe");
+        if (!process_.Start(path, Widened(arguments), &handles)) return false;
         SetConsoleCtrlHandler(nullptr, TRUE);
         return true;
     }
@@ -98,10 +85,12 @@ class ConsoleMonitor {
     }
 
     bool ShowsRow(std::size_t index, const std::string& start) const {
-        return WaitUntil([&] {
-            const std::vector<std::string> rows = Rows();
-            return index < rows.size() && rows[index].rfind(start, 0) == 0;
-        });
+        return WaitUntil(
+            [&] {
+                const std::vector<std::string> rows = Rows();
+                return index < rows.size() && rows[index].rfind(start, 0) == 0;
+            },
+            10000);
     }
 
     bool CursorVisible() const {
@@ -113,31 +102,19 @@ class ConsoleMonitor {
 
     // Its exit code once it ended within `timeoutMs`, else STILL_ACTIVE.
     DWORD ExitCodeWithin(DWORD timeoutMs) const {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(process_.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(process_.hProcess, &code);
-        }
-        return code;
+        process_.WaitForExit(timeoutMs);
+        return process_.ExitCode();
     }
 
     // Whether its link's request buffer still has its global atom.
     bool BufferAtomHeld() const {
         char name[64];
-        std::snprintf(name, sizeof name, "FsasmLib:IPC:%lX:1", process_.dwProcessId);
+        std::snprintf(name, sizeof name, "FsasmLib:IPC:%lX:1", process_.processId());
         return GlobalFindAtomA(name) != 0;
     }
 
   private:
-    template <typename Condition>
-    static bool WaitUntil(Condition condition) {
-        for (const ULONGLONG end = GetTickCount64() + 10000; !condition();) {
-            if (GetTickCount64() >= end) return false;
-            Sleep(20);
-        }
-        return true;
-    }
-
-    PROCESS_INFORMATION process_{};
+    ChildProcess process_;
     HANDLE screen_ = INVALID_HANDLE_VALUE;
     HANDLE input_ = INVALID_HANDLE_VALUE;
 };
@@ -287,7 +264,7 @@ TEST_F(MonitorTest, ConsoleViewKeepsItsRowsAndGivesBackCursorAndLink) {
         HANDLE moduleThread = nullptr;
         if (ending.hangModule) {
             const DWORD threadId =
-                GetWindowThreadProcessId(FindWindowA("UIPCMAIN", nullptr), nullptr);
+                GetWindowThreadProcessId(FindWindowA(kModuleWindowClasses[0], nullptr), nullptr);
             moduleThread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
             ASSERT_NE(moduleThread, nullptr);
             SuspendThread(moduleThread);

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "tests/wine/stand_in_fixture.h"
-#include "tools/addon/addon_blocks.h"
+#include "tools/kit-addon/addon_blocks.h"
 
 namespace {
 

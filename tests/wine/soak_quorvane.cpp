@@ -21,8 +21,8 @@
 #include "simlink/simlink.h"
 #include "tests/wine/app_process.h"
 #include "tests/wine/stand_in_process.h"
-#include "tools/addon/addon_blocks.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-addon/addon_blocks.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ class Client {
         LinkResult result = LINK_OK;
         commandMapping_ = OpenFileMappingW(FILE_MAP_READ, FALSE, kCommandMappingName);
         commandBlock_ = static_cast<const std::uint8_t*>(
-            MapViewOfFile(commandMapping_, FILE_MAP_READ, 0, 0, kCommandBlockSize));
+            MapViewOfFile(commandMapping_, FILE_MAP_READ, 0, 0, kCommandViewSize));
         return commandBlock_ != nullptr && LinkOpen(0, result);
     }
 
@@ -199,13 +199,12 @@ int main(int argc, char** argv) {
     StandInProcess module;
     StandInProcess addon;
     OffsetsView offsets{};
-    if (!module.Start("simmodule.exe", "") || !module.WaitForOutput("simmodule ready") ||
-        !OpenOffsetsView(offsets)) {
+    if (!module.StartReady("kit-module", "") || !OpenOffsetsView(offsets)) {
         return Fail("the stand-in module did not start");
     }
     const std::int16_t empty = -1;
     WriteOffsets(offsets, kMailbox, &empty, sizeof empty);
-    if (!addon.Start("addon.exe", "--script") || !addon.WaitForOutput("addon ready")) {
+    if (!addon.StartReady("kit-addon", "--script")) {
         return Fail("the stand-in add-on did not start");
     }
     QuorvaneProcess quorvane;

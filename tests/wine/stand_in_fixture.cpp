@@ -2,25 +2,18 @@
 
 namespace {
 
-::testing::AssertionResult StartAndAwait(StandInProcess& process, const char* program,
-                                         const std::string& arguments, const char* readyText) {
-    if (!process.Start(program, arguments)) {
-        return ::testing::AssertionFailure()
-               << program << " did not start (error " << GetLastError() << ")";
-    }
-    if (!process.WaitForOutput(readyText)) {
-        return ::testing::AssertionFailure()
-               << program << " " << arguments << " did not get ready; it printed:\n"
-               << process.Output();
-    }
-    return ::testing::AssertionSuccess();
+::testing::AssertionResult StartReady(StandInProcess& process, const char* name,
+                                      const std::string& arguments) {
+    if (process.StartReady(name, arguments)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << name << " " << arguments << " did not get ready (error "
+                                         << GetLastError() << "); it printed:\n"
+                                         << process.Output();
 }
 
 }  // namespace
 
 ::testing::AssertionResult StandInTest::StartModule(const std::string& arguments) {
-    ::testing::AssertionResult started =
-        StartAndAwait(module_, "simmodule.exe", arguments, "simmodule ready");
+    ::testing::AssertionResult started = StartReady(module_, "kit-module", arguments);
     if (!started) return started;
     if (!OpenOffsetsView(offsets_)) {
         return ::testing::AssertionFailure() << "the module's offsets mapping cannot be opened";
@@ -29,7 +22,7 @@ namespace {
 }
 
 ::testing::AssertionResult StandInTest::StartAddon(const std::string& arguments) {
-    return StartAndAwait(addon_, "addon.exe", arguments, "addon ready");
+    return StartReady(addon_, "kit-addon", arguments);
 }
 
 void StandInTest::TearDown() {

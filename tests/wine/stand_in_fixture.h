@@ -7,15 +7,16 @@
 #include <cstdint>
 #include <string>
 
+#include "simlink/simlink.h"
 #include "tests/wine/stand_in_process.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 class StandInTest : public ::testing::Test {
   protected:
-    // Starts simmodule.exe with `arguments`, waits until its window exists and opens its offset
+    // Starts kit-module.exe with `arguments`, waits until its window exists and opens its offset
     // space as offsets_.
     ::testing::AssertionResult StartModule(const std::string& arguments = "");
-    // Starts addon.exe with `arguments` and waits until both mappings exist.
+    // Starts kit-addon.exe with `arguments` and waits until both mappings exist.
     ::testing::AssertionResult StartAddon(const std::string& arguments = "");
 
     void TearDown() override;

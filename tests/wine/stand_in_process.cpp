@@ -9,28 +9,10 @@ void CloseIfOpen(HANDLE& handle) {
     handle = nullptr;
 }
 
-// A job whose processes end when its last handle closes: with the test process, if need be.
-HANDLE CreateKillOnCloseJob() {
-    const HANDLE job = CreateJobObjectA(nullptr, nullptr);
-    if (job == nullptr) return nullptr;
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    return job;
-}
-
 }  // namespace
-
-std::string ExecutableDirectory() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path, length);
-    return directory.substr(0, directory.find_last_of("\\/") + 1);
-}
 
 bool StandInProcess::Start(const std::string& program, const std::string& arguments) {
     Stop();
-    CloseIfOpen(process_);
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE inputRead = nullptr;
     HANDLE outputWrite = nullptr;
@@ -45,34 +27,25 @@ bool StandInProcess::Start(const std::string& program, const std::string& argume
     SetHandleInformation(inputWrite_, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(outputRead_, HANDLE_FLAG_INHERIT, 0);
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inputRead;
-    startup.hStdOutput = outputWrite;
-    startup.hStdError = outputWrite;
-    const std::string path = ExecutableDirectory() + program;
-    std::string commandLine = "\"" + path + "\" " + arguments;
-    PROCESS_INFORMATION started{};
-    const BOOL created = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &started);
+    const ChildProcess::StandardHandles handles{inputRead, outputWrite, outputWrite};
+    const bool started =
+        process_.Start(Widened(ExecutableDirectory() + program), Widened(arguments), &handles);
     CloseIfOpen(inputRead);
     CloseIfOpen(outputWrite);
-    if (!created) {
+    if (!started) {
         CloseIfOpen(inputWrite_);
         CloseIfOpen(outputRead_);
         return false;
     }
-    job_ = CreateKillOnCloseJob();
-    if (job_ != nullptr) AssignProcessToJobObject(job_, started.hProcess);
-    ResumeThread(started.hThread);
-    CloseHandle(started.hThread);
-    process_ = started.hProcess;
     running_ = true;
     output_.clear();
     outputEnded_ = false;
     reader_ = std::thread(&StandInProcess::CollectOutput, this);
     return true;
+}
+
+bool StandInProcess::StartReady(const std::string& name, const std::string& arguments) {
+    return Start(name + ".exe", arguments) && WaitForOutput(name + " ready");
 }
 
 void StandInProcess::CollectOutput() {
@@ -104,9 +77,7 @@ std::string StandInProcess::Output() {
 }
 
 bool StandInProcess::WaitForExit(DWORD timeoutMs) {
-    if (process_ == nullptr || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
-        return false;
-    }
+    if (!process_.WaitForExit(timeoutMs)) return false;
     // The pipe closes with the program, but its last lines may still be on their way to the
     // reader: wait for them, so that what a test reads after the end is all there is.
     constexpr auto kLastOutputWait = std::chrono::seconds(5);
@@ -115,28 +86,17 @@ bool StandInProcess::WaitForExit(DWORD timeoutMs) {
     return true;
 }
 
-DWORD StandInProcess::ExitCode() const {
-    DWORD code = STILL_ACTIVE;
-    if (process_ != nullptr) GetExitCodeProcess(process_, &code);
-    return code;
-}
-
 void StandInProcess::Stop() {
     if (!running_) return;
     running_ = false;
     CloseIfOpen(inputWrite_);
     constexpr DWORD kGraceMs = 5000;
-    if (!WaitForExit(kGraceMs)) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, INFINITE);
-    }
-    // Closing the job ends whatever the program started; then nothing holds the pipe open.
-    CloseIfOpen(job_);
+    // Ending the job ends whatever the program started; then nothing holds the pipe open.
+    process_.End(kGraceMs);
     if (reader_.joinable()) reader_.join();
     CloseIfOpen(outputRead_);
 }
 
 StandInProcess::~StandInProcess() {
     Stop();
-    CloseIfOpen(process_);
 }

@@ -1,4 +1,4 @@
-// A stand-in (simmodule.exe, addon.exe, monitor.exe, ...) run as a second process by a Wine
+// A stand-in (kit-module.exe, kit-addon.exe, monitor.exe, ...) run as a second process by a Wine
 // test: started from the test's own directory, its output collected line by line, and ended
 // for certain, also when the test fails or the test process dies.
 #pragma once
@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/win32.h"
+#include "tests/wine/child_process.h"
 
 class StandInProcess {
   public:
@@ -20,6 +21,9 @@ class StandInProcess {
     // Starts `program` from the directory of the running test executable. False when it could
     // not be started.
     bool Start(const std::string& program, const std::string& arguments);
+    // Starts the kit's `name` (kit-module, kit-addon) and waits until it says "NAME ready".
+    // False when it did not; Output() then says why.
+    bool StartReady(const std::string& name, const std::string& arguments);
 
     // Waits until the program has printed `text` (anywhere in its output). False when it did
     // not within `timeoutMs`, or ended without.
@@ -32,7 +36,7 @@ class StandInProcess {
     // after `timeoutMs`.
     bool WaitForExit(DWORD timeoutMs);
     // STILL_ACTIVE while it runs; kept after Stop until the next Start.
-    DWORD ExitCode() const;
+    DWORD ExitCode() const { return process_.ExitCode(); }
 
     // Closes its standard input, which ends every stand-in; one that does not end within a few
     // seconds is terminated. Does nothing when it is not running.
@@ -41,9 +45,8 @@ class StandInProcess {
   private:
     void CollectOutput();
 
-    HANDLE process_ = nullptr;     // kept after the end, for the exit code
+    ChildProcess process_;
     bool running_ = false;         // started and not yet stopped
-    HANDLE job_ = nullptr;         // kills the program when this process ends, however it ends
     HANDLE inputWrite_ = nullptr;  // our end of its standard input
     HANDLE outputRead_ = nullptr;  // our end of its standard output and error
     std::thread reader_;
@@ -52,6 +55,3 @@ class StandInProcess {
     std::string output_;
     bool outputEnded_ = false;
 };
-
-// The directory of the running executable, with a trailing backslash.
-std::string ExecutableDirectory();

@@ -3,7 +3,8 @@
 #include <initializer_list>
 
 #include "platform/win32.h"
-#include "tools/addon/addon_blocks.h"
+#include "sdk/sdk.h"
+#include "simlink/simlink.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ constexpr BOOL kNotInheritable = 0;
 }  // namespace
 
 const char* RunningModuleClass(HWND own) {
-    for (const char* windowClass : {"UIPCMAIN", "FS98MAIN"}) {
+    for (const char* windowClass : kModuleWindowClasses) {
         HWND found = FindWindowExA(nullptr, nullptr, windowClass, nullptr);
         if (found == own && found != nullptr)
             found = FindWindowExA(nullptr, own, windowClass, nullptr);

@@ -6,7 +6,7 @@
 
 #include "simlink/simlink.h"
 #include "tools/console/console.h"
-#include "tools/monitor/bridge_block.h"
+#include "tools/monitor/block_view.h"
 #include "tools/monitor/link_result_names.h"
 #include "tools/monitor/live_screen.h"
 #include "tools/monitor/monitor_options.h"

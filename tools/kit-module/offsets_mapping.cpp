@@ -1,4 +1,4 @@
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 #include <cstring>
 

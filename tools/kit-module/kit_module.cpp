@@ -1,15 +1,16 @@
-// simmodule: stands in for the simulator's IPC module, so that the link and the bridge can be
+// kit-module: stands in for the simulator's IPC module, so that the link and the bridge can be
 // tried end to end without a simulator. See module_options.cpp for its command line.
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "platform/win32.h"
+#include "simlink/simlink.h"
 #include "tools/console/console.h"
 #include "tools/exchange/module_space.h"
+#include "tools/kit-module/module_options.h"
+#include "tools/kit-module/offsets_mapping.h"
 #include "tools/kit/real_thing.h"
-#include "tools/simmodule/module_options.h"
-#include "tools/simmodule/offsets_mapping.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ std::uint8_t* g_offsetsBase;     // its view: the space first, the counters afte
 exchange::ModuleSpace* g_space;  // the space, living in that view
 HWND g_window;                   // the window clients find by class
 int g_exitCode;                  // 3 once another module window appeared beside ours
-UINT g_ipcMessage;               // "FsasmLib:IPC"
+UINT g_ipcMessage;               // kIpcMessageName
 std::uint32_t g_exchanges;       // messages handled so far
 
 constexpr UINT_PTR kWatchTimer = 1;
@@ -71,7 +72,7 @@ bool CarryOutExchange(ATOM atom) {
     return reached;
 }
 
-// Runs when a client sends "FsasmLib:IPC": one exchange.
+// Runs when a client sends kIpcMessageName: one exchange.
 LRESULT OnIpcMessage(WPARAM wParam) {
     if (g_options.hang) {
         Say("exchange %u: hanging\n", g_exchanges + 1);
@@ -153,7 +154,7 @@ bool CreateOffsetSpace() {
 }
 
 bool CreateModuleWindow() {
-    g_ipcMessage = RegisterWindowMessageA("FsasmLib:IPC");
+    g_ipcMessage = RegisterWindowMessageA(kIpcMessageName);
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = ModuleWindowProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);

@@ -1,4 +1,4 @@
-// addon: stands in for the aircraft add-on, so that the bridge can be tried end to end without
+// kit-addon: stands in for the aircraft add-on, so that the bridge can be tried end to end without
 // a simulator. See addon_options.cpp for its command line.
 #include <atomic>
 #include <cstring>
@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "platform/win32.h"
-#include "tools/addon/addon_blocks.h"
-#include "tools/addon/addon_options.h"
-#include "tools/addon/cockpit_script.h"
 #include "tools/console/console.h"
+#include "tools/kit-addon/addon_blocks.h"
+#include "tools/kit-addon/addon_options.h"
+#include "tools/kit-addon/cockpit_script.h"
 #include "tools/kit/block_fields.h"
 #include "tools/kit/encoder_echo.h"
 #include "tools/kit/real_thing.h"
@@ -53,9 +53,9 @@ bool ReadScenarioFile() {
 
 bool AddonAlreadyRuns() {
     if (!AddonStateMappingExists()) return false;
-    Say("%s: the add-on's state mapping iFly737NG_SDK_FileMappingObject exists already: the "
-        "aircraft add-on, or another kit add-on, is running, and %s does not start beside it.\n",
-        ProgramName(), ProgramName());
+    Say("%s: the add-on's state mapping %ls exists already: the aircraft add-on, or another kit "
+        "add-on, is running, and %s does not start beside it.\n",
+        ProgramName(), kStateMappingName, ProgramName());
     return true;
 }
 
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     PublishedBlock state{};
     PublishedBlock command{};
     if (!Publish(kStateMappingName, kStateBlockSize, state) ||
-        !Publish(kCommandMappingName, kCommandBlockSize, command)) {
+        !Publish(kCommandMappingName, kCommandViewSize, command)) {
         Say("%s: cannot publish the SDK mappings (error %lu)\n", ProgramName(), GetLastError());
         return 1;
     }

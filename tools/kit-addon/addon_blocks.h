@@ -1,4 +1,5 @@
-// The two named mappings the stand-in add-on publishes, as the bridge and tests open them.
+// The two blocks as the stand-in add-on publishes them, under the add-on's own names
+// (kStateMappingName and kCommandMappingName, in sdk/sdk.h).
 //
 // Tests may open both by name themselves (OpenFileMappingW) to set state fields or to look at
 // the command block: the add-on takes no lock and expects none.
@@ -7,14 +8,14 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr wchar_t kStateMappingName[] = L"iFly737NG_SDK_FileMappingObject";
-constexpr wchar_t kCommandMappingName[] = L"iFly737NG_SDK1_FileMappingObject";
+#include "sdk/sdk.h"
 
-// The bridge maps 3977 bytes of the state block; a page holds them with room to spare.
-constexpr std::size_t kStateBlockSize = 4096;
+// The bridge maps kStateViewSize bytes of the state block; whole pages hold them with room to
+// spare.
+constexpr std::size_t kStateBlockSize = (kStateViewSize + 4095) / 4096 * 4096;
 
-// Command block: code, 4 bytes a client writes back unchanged, parameter, a spare byte.
-constexpr std::size_t kCommandBlockSize = 17;
+// Command block (kCommandViewSize bytes): code, 4 bytes a client writes back unchanged,
+// parameter, a spare byte.
 constexpr std::size_t kCommandCodeAt = 0;       // int32
 constexpr std::size_t kCommandParameterAt = 8;  // double
 

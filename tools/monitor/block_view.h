@@ -1,14 +1,15 @@
-// The bridge block 0x9400..0x94F7 as a client of the module reads it, and its readable form.
+// The monitor's view of the bridge block 0x9400..0x94F7: one read of it through the link, and
+// its readable forms.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "bridge/bridge_block.h"
+#include "bridge/encoder_table.h"
 #include "simlink/link_result.h"
 
-constexpr std::uint32_t kMailboxOffset = 0x9400;
-constexpr std::uint32_t kFirstCounterOffset = 0x94F0;
+constexpr std::uint32_t kFirstCounterOffset = kEncoderTable[0].counterOffset;
 
 // One exchange that reads the whole block. False, with the link's code, when it failed.
 bool ReadBridgeBlock(BridgeBlock& block, LinkResult& result);

@@ -1,10 +1,11 @@
-#include "tools/simmodule/module_options.h"
+#include "tools/kit-module/module_options.h"
 
 #include <cstring>
 
+#include "simlink/simlink.h"
 #include "tools/console/console.h"
 #include "tools/exchange/module_space.h"
-#include "tools/simmodule/offsets_mapping.h"
+#include "tools/kit-module/offsets_mapping.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ constexpr char kUsage[] =
 }  // namespace
 
 bool ParseModuleOptions(int argc, char** argv, ModuleOptions& options) {
-    options = {"UIPCMAIN",
+    options = {kModuleWindowClasses[0],
                kOffsetsMappingName,
                exchange::kDefaultModuleVersion,
                exchange::kDefaultSimulatorWord,

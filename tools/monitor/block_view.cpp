@@ -1,4 +1,4 @@
-#include "tools/monitor/bridge_block.h"
+#include "tools/monitor/block_view.h"
 
 #include <cstdarg>
 #include <cstdio>

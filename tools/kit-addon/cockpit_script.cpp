@@ -1,4 +1,4 @@
-#include "tools/addon/cockpit_script.h"
+#include "tools/kit-addon/cockpit_script.h"
 
 #include <cstring>
 

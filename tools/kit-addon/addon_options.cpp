@@ -1,9 +1,9 @@
-#include "tools/addon/addon_options.h"
+#include "tools/kit-addon/addon_options.h"
 
 #include <cstring>
 
-#include "tools/addon/addon_blocks.h"
 #include "tools/console/console.h"
+#include "tools/kit-addon/addon_blocks.h"
 
 namespace {
 
