@@ -13,8 +13,6 @@
 HINSTANCE g_instance;
 HWND g_mainWindow;
 HWND g_statusBar;
-LinkResult g_status;
-BridgePhase g_phase;
 CycleTimer g_cycleTimer{kWindowsPace};
 
 namespace {
@@ -57,7 +55,8 @@ int RunMessageLoop() {
 
 // Runs once the window shows, and after each reconnect. With both sides reached, "Status:
 // LOADING" stands for two seconds (the thread sleeps, so nothing repaints), then the bridge runs
-// out of sight. File > Reconnect is offered only while the status says NOT OK.
+// out of sight. A Windows that gives no clock leaves it NOT OK and the window in view. File >
+// Reconnect is offered only while the status says NOT OK.
 void StartBridgeOrReport() {
     g_phase = BridgePhase::NotStarted;
     if (g_status != LINK_OK) {
@@ -67,25 +66,27 @@ void StartBridgeOrReport() {
     SetStatusText(L"Status: LOADING");
     RefreshPanel();
     Sleep(kLoadingPauseMs);
+    if (!StartCycles(g_mainWindow)) {
+        ReportNotOk();
+        return;
+    }
     ShowWindow(g_mainWindow, SW_MINIMIZE);
     g_phase = BridgePhase::Running;
     SetStatusText(L"Status: OK");
     RestartPace();
     RefreshPanel();
-    g_cycleTimer.Start(g_mainWindow);
     NoteOutcome();
     ScheduleRetry();
 }
 
-// Runs for File > Reconnect. While the bridge runs there is nothing to mend, and during
-// "Status: LOADING" the thread sleeps, so a command that waited for it finds the bridge running.
+// Runs for File > Reconnect and each automatic try. While the bridge runs there is nothing to
+// mend, and during "Status: LOADING" the thread sleeps, so a command that waited for it finds
+// the bridge running.
 void Reconnect() {
     if (g_status == LINK_OK) return;
-    g_cycleTimer.Stop(g_mainWindow);
     EnableMenuItem(GetMenu(g_mainWindow), IDM_RECONNECT, MF_BYCOMMAND | MF_GRAYED);
     CountBridgeRun();
-    DisconnectBothSides();
-    g_status = ConnectBothSides();
+    ReconnectBothSides(g_mainWindow, g_connectCause == ConnectCause::Automatic);
     StartBridgeOrReport();
 }
 

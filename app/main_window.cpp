@@ -5,7 +5,6 @@
 #include <commctrl.h>
 
 #include "app/quorvane.h"
-#include "bridge/bridge.h"
 
 static_assert(SB_SETTEXTW == 1035);
 
@@ -48,7 +47,7 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, AboutBoxProc, 0);
             return 0;
         case IDM_EXIT:
-            g_cycleTimer.Stop(window);
+            StopBridgeForExit(window);
             DestroyWindow(window);
             return 0;
         case IDM_RECONNECT:
@@ -66,27 +65,25 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Runs every tick of the cycle timer. A failed cycle stops the bridge, and the timer with its
-// finer tick, until a reconnect. The panel follows the counts a few times a second.
-void OnCycleTimer(HWND window) {
-    if (g_status == LINK_OK) {
-        NotePaceCycle();
-        g_status = RunCycle();
-        if (g_status == LINK_OK) {
-            RefreshPanelWhenDue();
-        } else {
-            g_phase = BridgePhase::Stopped;
-            g_cycleTimer.Stop(window);
-            ReportNotOk();
-        }
+// Runs every tick of the cycle timer, also inside the modal loops of the About box, the menus
+// and dragging. A failed cycle stops the bridge, and its clock, until a reconnect. The panel
+// follows the counts a few times a second.
+void OnCycleTick(HWND window) {
+    if (!CycleDue()) return;
+    NotePaceCycle();
+    if (RunDueCycle(window)) {
+        RefreshPanelWhenDue();
+    } else {
+        ReportNotOk();
     }
 }
 
-// Runs for each of the three timers: the cycle's, the automatic reconnect's and the log's.
+// Runs for each of the three timers: the cycle's (when a window timer paces it), the automatic
+// reconnect's and the log's.
 LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (wParam) {
         case CycleTimer::kId:
-            OnCycleTimer(window);
+            OnCycleTick(window);
             break;
         case kRetryTimerId:
             OnRetryTimer();
@@ -112,9 +109,10 @@ LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 // Runs when the window goes, from Exit or from closing it; ends the message loop. Closing
-// leaves the timer set, and Windows would kill it, but not give the resolution back.
+// leaves the clock running, and Windows would neither end its thread nor give the resolution
+// back; once stopped here, no tick follows the window.
 LRESULT OnDestroy(HWND window) {
-    g_cycleTimer.Stop(window);
+    StopBridgeForExit(window);
     PostQuitMessage(0);
     return 0;
 }
@@ -131,6 +129,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnCommand(window, message, wParam, lParam);
         case WM_TIMER:
             return OnTimer(window, message, wParam, lParam);
+        case kCycleTickMessage:
+            OnCycleTick(window);
+            return 0;
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam));
         case WM_DPICHANGED:

@@ -29,7 +29,47 @@ UINT EndPeriod(UINT periodMs) {
     return timeEndPeriod(periodMs);
 }
 
+// Windows before 10 1803 refuses the high-resolution flag with error 87.
+HANDLE CreateTimer(DWORD flags) {
+    return CreateWaitableTimerExW(nullptr, nullptr, flags, TIMER_ALL_ACCESS);
+}
+
+BOOL SetPeriodicTimer(HANDLE timer, LONG periodMs) {
+    LARGE_INTEGER due{};
+    due.QuadPart = -10'000LL * periodMs;  // relative, in units of 100 ns
+    return SetWaitableTimer(timer, &due, periodMs, nullptr, nullptr, FALSE);
+}
+
+BOOL WaitForTimer(HANDLE timer) {
+    return WaitForSingleObject(timer, INFINITE) == WAIT_OBJECT_0;
+}
+
+HANDLE StartThread(DWORD(WINAPI* body)(void*), void* argument) {
+    return CreateThread(nullptr, 0, body, argument, 0, nullptr);
+}
+
+void WaitForThread(HANDLE thread) {
+    WaitForSingleObject(thread, INFINITE);
+}
+
+BOOL PostTick(HWND window) {
+    return PostMessageW(window, kCycleTickMessage, 0, 0);
+}
+
 }  // namespace
 
-extern const PaceSystem kWindowsPace = {FindExport,  SetWindowTimer, KillWindowTimer,
-                                        BeginPeriod, EndPeriod,      GetCurrentProcess()};
+extern const PaceSystem kWindowsPace = {
+    .findExport = FindExport,
+    .setTimer = SetWindowTimer,
+    .killTimer = KillWindowTimer,
+    .beginPeriod = BeginPeriod,
+    .endPeriod = EndPeriod,
+    .currentProcess = GetCurrentProcess(),
+    .createWaitableTimer = CreateTimer,
+    .setWaitableTimer = SetPeriodicTimer,
+    .waitForTimer = WaitForTimer,
+    .createThread = StartThread,
+    .waitForThread = WaitForThread,
+    .closeHandle = CloseHandle,
+    .postTick = PostTick,
+};
