@@ -218,6 +218,7 @@ TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
                         fake::TimeOutNextSends(9);
                         DeliverTicks(1);
                         EXPECT_EQ(g_phase, BridgePhase::Stopped);
+                        EXPECT_FALSE(g_cycleTimer.running()) << "lost, and still ticking";
                         break;
                     case Reconnect:
                     case AutomaticTry:
