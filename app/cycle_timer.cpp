@@ -34,12 +34,17 @@ void CycleTimer::OptOutOfThrottling() const {
     OptOut(setProcessInformation, system_.currentProcess, kThrottleExecutionSpeed);
 }
 
-// Wakes with the timer and posts a tick unless the last one still waits in the window's queue:
-// a window thread held up by a slow exchange finds one tick when it comes back, not a backlog.
+// Sleeps while the window thread waits on the timer itself; during a modal loop, wakes with the
+// timer and posts a tick unless the last one still waits in the window's queue: a window thread
+// held up by a slow exchange finds one tick when it comes back, not a backlog.
 DWORD WINAPI CycleTimer::PaceThread(void* self) {
     CycleTimer& timer = *static_cast<CycleTimer*>(self);
-    while (timer.system_.waitForTimer(timer.waitableTimer_) && !timer.stopping_.load()) {
-        if (!timer.tickPosted_.exchange(true) && !timer.system_.postTick(timer.window_)) {
+    const PaceSystem& system = timer.system_;
+    while (system.waitFor(timer.modalEvent_) && !timer.stopping_.load() &&
+           system.waitFor(timer.waitableTimer_) && !timer.stopping_.load()) {
+        // A tick that woke this thread as the modal loop ended belongs to the message loop.
+        if (timer.modal_.load() && !timer.tickPosted_.exchange(true) &&
+            !system.postTick(timer.window_)) {
             timer.tickPosted_.store(false);
         }
     }
@@ -49,14 +54,17 @@ DWORD WINAPI CycleTimer::PaceThread(void* self) {
 bool CycleTimer::StartPaceThread(DWORD timerFlags) {
     waitableTimer_ = system_.createWaitableTimer(timerFlags);
     if (waitableTimer_ == nullptr) return false;
+    modalEvent_ = system_.createEvent();
+    modal_.store(false);
     stopping_.store(false);
     tickPosted_.store(false);
-    if (system_.setWaitableTimer(waitableTimer_, kPeriodMs)) {
+    if (modalEvent_ != nullptr && system_.setWaitableTimer(waitableTimer_, kPeriodMs)) {
         thread_ = system_.createThread(PaceThread, this);
     }
     if (thread_ != nullptr) return true;
+    if (modalEvent_ != nullptr) system_.closeHandle(modalEvent_);
     system_.closeHandle(waitableTimer_);
-    waitableTimer_ = nullptr;
+    modalEvent_ = waitableTimer_ = nullptr;
     return false;
 }
 
@@ -72,14 +80,26 @@ bool CycleTimer::StartWindowTimer() {
     return set != 0;
 }
 
-// The thread wakes with the timer's next period at the latest, sees that it is to end, and ends
-// without posting; only then is the timer closed under it.
+// Woken from its wait on the event, or with the timer's next period at the latest, the thread
+// sees that it is to end and ends without posting; only then are its handles closed.
 void CycleTimer::EndPaceThread() {
     stopping_.store(true);
-    system_.waitForThread(thread_);
+    system_.setEvent(modalEvent_);
+    system_.waitFor(thread_);
     system_.closeHandle(thread_);
+    system_.closeHandle(modalEvent_);
     system_.closeHandle(waitableTimer_);
-    thread_ = waitableTimer_ = nullptr;
+    thread_ = modalEvent_ = waitableTimer_ = nullptr;
+    modal_.store(false);
+}
+
+bool CycleTimer::WaitForTickOrInput() {
+    if (modal_.exchange(false)) system_.resetEvent(modalEvent_);
+    return system_.waitForTickOrInput(waitableTimer_);
+}
+
+void CycleTimer::EnterModalLoop() {
+    if (thread_ != nullptr && !modal_.exchange(true)) system_.setEvent(modalEvent_);
 }
 
 bool CycleTimer::Start(HWND window) {

@@ -1,11 +1,12 @@
 // The clock that paces the cycles. A window timer fires on the system tick, about 15.6 ms on
 // Windows 10 and 11 whatever the process asks, so the cycles are paced by a high-resolution
 // waitable timer (Windows 10 1803 and later), which keeps about 0.5 ms without touching the
-// system's resolution. A small thread waits on it and posts one tick message at a time to the
-// window; the cycle itself runs on the window thread, and posted messages reach the window in
-// the modal loops of dialogs, menus and dragging as WM_TIMER did. Where that timer cannot be
-// made, a plain waitable timer with the 1 ms resolution requested, and last a window timer with
-// it. Every stop ends the thread before it returns and gives the resolution back.
+// system's resolution. The window thread's own message loop waits on it beside its messages. A
+// modal loop (the About box, a message box, a menu, dragging) takes the thread away from that
+// loop: then a small pacing thread waits on the timer and posts one tick message at a time to
+// the window, which those loops dispatch as they did WM_TIMER. Where that timer cannot be made, a
+// plain waitable timer with the 1 ms resolution requested, and last a window timer with it.
+// Every stop ends the pacing thread before it returns and gives the resolution back.
 #pragma once
 
 #include <atomic>
@@ -27,9 +28,14 @@ struct PaceSystem {
     HANDLE (*createWaitableTimer)(DWORD flags);
     // SetWaitableTimer: due one period from now, then every period.
     BOOL (*setWaitableTimer)(HANDLE timer, LONG periodMs);
-    BOOL (*waitForTimer)(HANDLE timer);  // WaitForSingleObject without timeout: true if signalled
+    HANDLE (*createEvent)();           // CreateEventW: unnamed, manual reset, not set
+    BOOL (*setEvent)(HANDLE event);    // SetEvent
+    BOOL (*resetEvent)(HANDLE event);  // ResetEvent
+    BOOL (*waitFor)(HANDLE object);    // WaitForSingleObject without timeout: true if signalled
+    // MsgWaitForMultipleObjectsEx on `timer` (none when null) and any input, without timeout:
+    // true when the timer woke it.
+    BOOL (*waitForTickOrInput)(HANDLE timer);
     HANDLE (*createThread)(DWORD(WINAPI* body)(void*), void* argument);  // CreateThread
-    void (*waitForThread)(HANDLE thread);  // WaitForSingleObject without timeout
     BOOL (*closeHandle)(HANDLE handle);
     BOOL (*postTick)(HWND window);  // PostMessageW of kCycleTickMessage
 };
@@ -74,15 +80,23 @@ class CycleTimer {
     // a Windows without the call changes nothing else.
     void OptOutOfThrottling() const;
 
-    // Stops whatever runs, then starts the best clock Windows gives, ticking `window` every
-    // 10 ms: kCycleTickMessage, or WM_TIMER kId from the window timer. False when no clock could
-    // be started; nothing is then held.
+    // Stops whatever runs, then starts the best clock Windows gives, every 10 ms: a waitable
+    // timer, which WaitForTickOrInput reports and the pacing thread turns into kCycleTickMessage
+    // to `window` during modal loops, or a window timer that sends it WM_TIMER kId. False when
+    // no clock could be started; nothing is then held.
     bool Start(HWND window);
     // Ends the pacing thread (no tick is posted once this returns), kills the window timer and
     // gives the resolution back; does nothing when stopped, so every path may call it.
     void Stop(HWND window);
     // The window thread took a tick: the next may be posted.
     void TickTaken() { tickPosted_.store(false); }
+
+    // The message loop's wait: until the clock ticks (true) or a message or input arrives. Being
+    // here, the window thread has left any modal loop: the pacing thread stops posting.
+    bool WaitForTickOrInput();
+    // A modal loop took the window thread away from the message loop: the pacing thread posts
+    // the ticks until the message loop waits again. Cheap when called again.
+    void EnterModalLoop();
 
     bool running() const { return clock_ != CycleClock::None; }
     CycleClock clock() const { return clock_; }
@@ -98,7 +112,9 @@ class CycleTimer {
     CycleClock clock_ = CycleClock::None;
     bool resolutionRaised_ = false;
     HANDLE waitableTimer_ = nullptr;
+    HANDLE modalEvent_ = nullptr;          // set while the pacing thread is to post
     HANDLE thread_ = nullptr;              // the pacing thread while it runs
+    std::atomic<bool> modal_{false};       // the window thread is in a modal loop
     std::atomic<bool> stopping_{false};    // the pacing thread is to end at its next wake
     std::atomic<bool> tickPosted_{false};  // a tick waits in the window's queue
 };

@@ -38,17 +38,24 @@ void RegisterMainWindowClass() {
     RegisterClassExW(&windowClass);
 }
 
-// Runs until the quit message; its wParam is the exit code. A keystroke that the accelerators
+// Runs until the quit message; its wParam is the exit code. Waits on the cycle's clock beside
+// the messages, so that a tick costs no message of its own. A keystroke that the accelerators
 // turn into a command goes no further.
 int RunMessageLoop() {
     HACCEL accelerators = LoadAcceleratorsW(g_instance, MAKEINTRESOURCEW(IDC_QUORVANE));
     MSG message{};
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (TranslateAcceleratorW(g_mainWindow, accelerators, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    for (;;) {
+        if (g_cycleTimer.WaitForTickOrInput()) {
+            SendMessageW(g_mainWindow, kCycleTickMessage, 0, 0);
+            continue;
+        }
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+            if (TranslateAcceleratorW(g_mainWindow, accelerators, &message)) continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
     }
-    return static_cast<int>(message.wParam);
 }
 
 }  // namespace

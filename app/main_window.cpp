@@ -66,8 +66,8 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // Runs every tick of the cycle timer, also inside the modal loops of the About box, the menus
-// and dragging. A failed cycle stops the bridge, and its clock, until a reconnect. The panel
-// follows the counts a few times a second.
+// and dragging, whose start hands the ticks to the pacing thread. A failed cycle stops the bridge,
+// and its clock, until a reconnect. The panel follows the counts a few times a second.
 void OnCycleTick(HWND window) {
     if (!CycleDue()) return;
     NotePaceCycle();
@@ -132,6 +132,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case kCycleTickMessage:
             OnCycleTick(window);
             return 0;
+        case WM_ENTERIDLE:  // the About box or a message box waits for input
+        case WM_ENTERMENULOOP:
+        case WM_ENTERSIZEMOVE:
+            g_cycleTimer.EnterModalLoop();
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam));
         case WM_DPICHANGED:

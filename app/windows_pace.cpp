@@ -40,16 +40,35 @@ BOOL SetPeriodicTimer(HANDLE timer, LONG periodMs) {
     return SetWaitableTimer(timer, &due, periodMs, nullptr, nullptr, FALSE);
 }
 
-BOOL WaitForTimer(HANDLE timer) {
-    return WaitForSingleObject(timer, INFINITE) == WAIT_OBJECT_0;
+HANDLE CreateModalEvent() {
+    return CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+BOOL WaitFor(HANDLE object) {
+    return WaitForSingleObject(object, INFINITE) == WAIT_OBJECT_0;
+}
+
+// MWMO_INPUTAVAILABLE: messages already in the queue when the wait begins wake it too.
+BOOL WaitForTickOrInput(HANDLE timer) {
+    return MsgWaitForMultipleObjectsEx(timer != nullptr ? 1 : 0, &timer, INFINITE, QS_ALLINPUT,
+                                       MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 &&
+           timer != nullptr;
 }
 
 HANDLE StartThread(DWORD(WINAPI* body)(void*), void* argument) {
     return CreateThread(nullptr, 0, body, argument, 0, nullptr);
 }
 
-void WaitForThread(HANDLE thread) {
-    WaitForSingleObject(thread, INFINITE);
+BOOL CloseKernelHandle(HANDLE handle) {
+    return CloseHandle(handle);
+}
+
+BOOL SetKernelEvent(HANDLE event) {
+    return SetEvent(event);
+}
+
+BOOL ResetKernelEvent(HANDLE event) {
+    return ResetEvent(event);
 }
 
 BOOL PostTick(HWND window) {
@@ -67,9 +86,12 @@ extern const PaceSystem kWindowsPace = {
     .currentProcess = GetCurrentProcess(),
     .createWaitableTimer = CreateTimer,
     .setWaitableTimer = SetPeriodicTimer,
-    .waitForTimer = WaitForTimer,
+    .createEvent = CreateModalEvent,
+    .setEvent = SetKernelEvent,
+    .resetEvent = ResetKernelEvent,
+    .waitFor = WaitFor,
+    .waitForTickOrInput = WaitForTickOrInput,
     .createThread = StartThread,
-    .waitForThread = WaitForThread,
-    .closeHandle = CloseHandle,
+    .closeHandle = CloseKernelHandle,
     .postTick = PostTick,
 };

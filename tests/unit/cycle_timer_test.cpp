@@ -24,7 +24,9 @@ struct StandInWindows {
     int windowTimers = 0, kills = 0, ticksPosted = 0, ticksAfterStop = 0;
     DWORD(WINAPI* body)(void*) = nullptr;  // the pacing thread, run when the test says
     void* argument = nullptr;
-    int wakesLeft = 0;  // timer periods the thread wakes for before it waits (returns here)
+    HANDLE thread = nullptr;
+    std::uintptr_t nextHandle = 0x100;
+    int wakesLeft = 0;  // waits the thread gets through before it blocks (returns here)
 } g_windows;
 
 bool Refuses(const char* call) {
@@ -33,7 +35,7 @@ bool Refuses(const char* call) {
 
 HANDLE NewHandle() {
     ++g_windows.handles;
-    return reinterpret_cast<HANDLE>(0x100);
+    return reinterpret_cast<HANDLE>(g_windows.nextHandle += 4);
 }
 
 UINT_PTR WINAPI SetCoalescableTimer(HWND window, UINT_PTR id, UINT periodMs, void*, DWORD delay) {
@@ -81,31 +83,35 @@ const PaceSystem kStandIn = {
     .setWaitableTimer = [](HANDLE, LONG periodMs) -> BOOL {
         return periodMs == 10 && !Refuses("set");
     },
-    .waitForTimer = [](HANDLE) -> BOOL { return g_windows.wakesLeft-- > 0; },
+    .createEvent = [] { return Refuses("event") ? nullptr : NewHandle(); },
+    .setEvent = [](HANDLE) -> BOOL { return 1; },
+    .resetEvent = [](HANDLE) -> BOOL { return 1; },
+    // Joining the thread: it wakes once more; a thread that was told to stop posts nothing.
+    .waitFor = [](HANDLE object) -> BOOL {
+        if (object != g_windows.thread) return g_windows.wakesLeft-- > 0;
+        const int posted = g_windows.ticksPosted;
+        g_windows.wakesLeft = 3;
+        g_windows.body(g_windows.argument);
+        g_windows.ticksAfterStop += g_windows.ticksPosted - posted;
+        return ++g_windows.joins;
+    },
+    .waitForTickOrInput = [](HANDLE timer) -> BOOL { return timer != nullptr; },
     .createThread = [](DWORD(WINAPI* body)(void*), void* argument) -> HANDLE {
         if (Refuses("thread")) return nullptr;
         g_windows.body = body;
         g_windows.argument = argument;
         ++g_windows.threads;
-        return NewHandle();
+        return g_windows.thread = NewHandle();
     },
-    // The thread wakes once more with the timer; a thread that was told to stop posts nothing.
-    .waitForThread =
-        [](HANDLE) {
-            const int posted = g_windows.ticksPosted;
-            g_windows.wakesLeft = 3;
-            g_windows.body(g_windows.argument);
-            g_windows.ticksAfterStop += g_windows.ticksPosted - posted;
-            ++g_windows.joins;
-        },
     .closeHandle = [](HANDLE) -> BOOL { return --g_windows.handles, 1; },
     .postTick = [](HWND window) -> BOOL { return g_windows.ticksPosted += window == kWindow, 1; },
 };
 
-// The pacing thread wakes `wakes` times; the window thread takes each tick it finds.
+// The pacing thread wakes `wakes` times in a modal loop; the window thread takes each tick it
+// finds.
 void RunThePacingThread(CycleTimer& timer, int wakes, bool windowTakesTicks) {
     for (int wake = 0; wake < wakes; ++wake) {
-        g_windows.wakesLeft = 1;
+        g_windows.wakesLeft = 2;  // the modal loop's event, then the timer
         g_windows.body(g_windows.argument);
         if (windowTakesTicks) timer.TickTaken();
     }
@@ -124,6 +130,7 @@ TEST(CycleTimerTest, TakesTheBestClockWindowsGivesAndFallsBackOnEachRefusal) {
         {"high-res", CycleClock::WaitableTimer, 1},
         {"set", CycleClock::WindowTimer, 1},
         {"thread", CycleClock::WindowTimer, 1},
+        {"event", CycleClock::WindowTimer, 1},
         {"high-res waitable", CycleClock::WindowTimer, 1},
         {"high-res waitable coalescable", CycleClock::WindowTimer, 1},
         {"high-res waitable resolution", CycleClock::WindowTimer, 0},
@@ -137,13 +144,17 @@ TEST(CycleTimerTest, TakesTheBestClockWindowsGivesAndFallsBackOnEachRefusal) {
         EXPECT_EQ(timer.Start(kWindow), c.clock != CycleClock::None);
         EXPECT_EQ(timer.clock(), c.clock);
         EXPECT_EQ(g_windows.beginPeriods, c.periods);
-        EXPECT_EQ(g_windows.handles,
-                  c.clock == CycleClock::HighResolutionTimer || c.clock == CycleClock::WaitableTimer
-                      ? 2
-                      : 0);
+        const bool threaded =
+            c.clock == CycleClock::HighResolutionTimer || c.clock == CycleClock::WaitableTimer;
+        EXPECT_EQ(g_windows.handles, threaded ? 3 : 0) << "the timer, the event and the thread";
         EXPECT_EQ(g_windows.windowTimers, c.clock == CycleClock::WindowTimer);
         if (g_windows.threads == 1) {
-            // However long the window thread is held up, one tick waits for it, not a backlog.
+            // Outside a modal loop the message loop waits on the clock; the thread posts nothing.
+            EXPECT_TRUE(timer.WaitForTickOrInput());
+            RunThePacingThread(timer, 2, true);
+            EXPECT_EQ(g_windows.ticksPosted, 0);
+            // In one, however long the window thread is held up, one tick waits for it.
+            timer.EnterModalLoop();
             RunThePacingThread(timer, 5, false);
             EXPECT_EQ(g_windows.ticksPosted, 1);
             timer.TickTaken();
@@ -174,12 +185,19 @@ CycleTimer g_cycleTimer{kStandIn};
 
 namespace {
 
-// Delivers `ticks` ticks of the running clock to the shell, as the window procedure does.
+bool g_inModalLoop;  // the window thread is in the About box: ticks come from the thread
+
+// Delivers `ticks` ticks of the running clock to the shell, as the message loop and, in a modal
+// loop, the window procedure do.
 void DeliverTicks(int ticks) {
     for (int tick = 0; tick < ticks; ++tick) {
         if (g_cycleTimer.clock() != CycleClock::WindowTimer) {
-            g_windows.wakesLeft = 1;
-            g_windows.body(g_windows.argument);
+            if (g_inModalLoop) {
+                g_windows.wakesLeft = 2;
+                g_windows.body(g_windows.argument);
+            } else {
+                ASSERT_TRUE(g_cycleTimer.WaitForTickOrInput());
+            }
         }
         if (CycleDue()) RunDueCycle(kWindow);
     }
@@ -189,7 +207,7 @@ void DeliverTicks(int ticks) {
 // fake module, stop the clock and give the resolution back once, however many of them follow
 // one another, and no tick is posted after the stop.
 TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
-    enum Step { Lost, Reconnect, AutomaticTry, AutomaticTryToASilentModule, Exit };
+    enum Step { AboutBox, Lost, Reconnect, AutomaticTry, AutomaticTryToASilentModule, Exit };
     struct Path {
         const char* name;
         std::vector<Step> steps;
@@ -202,6 +220,8 @@ TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
          {Lost, AutomaticTryToASilentModule, AutomaticTry, Exit},
          2},
         {"Exit, then the window's end", {Exit, Exit}, 1},
+        {"About box, module lost, then Exit", {AboutBox, Lost, Exit}, 1},
+        {"About box, then Exit and the window's end", {AboutBox, Exit, Exit}, 1},
     };
     for (const char* refused : {"", "high-res", "high-res waitable"}) {
         for (const Path& path : paths) {
@@ -214,6 +234,11 @@ TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
             DeliverTicks(3);
             for (const Step step : path.steps) {
                 switch (step) {
+                    case AboutBox:
+                        g_cycleTimer.EnterModalLoop();
+                        g_inModalLoop = true;
+                        DeliverTicks(2);
+                        break;
                     case Lost:
                         fake::TimeOutNextSends(9);
                         DeliverTicks(1);
@@ -246,6 +271,7 @@ TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
             EXPECT_EQ(g_windows.joins, g_windows.threads);
             EXPECT_EQ(g_windows.kills, g_windows.windowTimers);
             g_phase = BridgePhase::NotStarted;
+            g_inModalLoop = false;
         }
     }
 }
