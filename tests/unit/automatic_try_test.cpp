@@ -3,7 +3,7 @@
 // 2 s sends; the start and File > Reconnect keep the handshake as it is.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <string>
 
 #include "app/bridge_run.h"
 #include "tests/unit/cycle_world.h"
@@ -57,6 +57,12 @@ TEST(AutomaticTryTest, AsksTheModulesWindowFirstAndGivesUpOnSilenceWithinAQuarte
                          "Simulator module: not answering; it may be loading or frozen.");
         }
     }
+    // Both sides connected, but no clock to pace them: the module and the add-on are fine.
+    PanelLines lines;
+    ComposePanel({BridgePhase::NotStarted, STATUS_NO_CYCLE_CLOCK}, lines);
+    EXPECT_EQ(std::string(lines.module).find("Simulator module: connected"), 0u) << lines.module;
+    EXPECT_STREQ(lines.bridge,
+                 "Bridge: not started; Windows gave no timer to pace it. Choose File > Reconnect.");
 }
 
 }  // namespace
