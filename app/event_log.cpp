@@ -85,7 +85,7 @@ void NoteOutcome() {
     if (g_phase == BridgePhase::Running) {
         LogEvent("Connect %s%s: Status: OK | %s | %s | %s", CauseText(), TryNumber(), lines.module,
                  lines.addon, lines.bridge);
-        LogEvent("Bridge started.");
+        LogEvent("Bridge started. Clock: %s.", CycleClockName(g_cycleTimer.clock()));
         g_lastReason[0] = '\0';
     } else if (g_phase == BridgePhase::Stopped) {
         LogEvent("Bridge stopped after %" PRIu64 " cycles: %s", g_bridge.cyclesRun, lines.module);

@@ -14,8 +14,6 @@
 HINSTANCE g_instance;
 HWND g_mainWindow;
 HWND g_statusBar;
-LinkResult g_status;
-BridgePhase g_phase;
 CycleTimer g_cycleTimer{kWindowsPace};
 
 namespace {
@@ -45,24 +43,31 @@ void RegisterMainWindowClass() {
     RegisterClassExW(&windowClass);
 }
 
-// Runs until the quit message; its wParam is the exit code. A keystroke that the accelerators
-// turn into a command goes no further.
+// Runs until the quit message; its wParam is the exit code. Waits on the cycle's clock beside
+// the messages, so that a tick costs no message of its own. The messages that came meanwhile are
+// handled after every wake, as a window timer's tick waited for them: a module that answers
+// late, with the clock due again at once, never starves the window. A keystroke that the
+// accelerators turn into a command goes no further.
 int RunMessageLoop() {
     HACCEL accelerators = LoadAcceleratorsW(g_instance, MAKEINTRESOURCEW(IDC_QUORVANE));
     MSG message{};
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (TranslateAcceleratorW(g_mainWindow, accelerators, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    for (;;) {
+        if (g_cycleTimer.WaitForTickOrInput()) SendMessageW(g_mainWindow, kCycleTickMessage, 0, 0);
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+            if (TranslateAcceleratorW(g_mainWindow, accelerators, &message)) continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
     }
-    return static_cast<int>(message.wParam);
 }
 
 }  // namespace
 
 // Runs once the window shows, and after each reconnect. With both sides reached, "Status:
 // LOADING" stands for two seconds (the thread sleeps, so nothing repaints), then the bridge runs
-// out of sight. File > Reconnect is offered only while the status says NOT OK.
+// out of sight. A Windows that gives no clock leaves it NOT OK and the window in view. File >
+// Reconnect is offered only while the status says NOT OK.
 void StartBridgeOrReport() {
     g_phase = BridgePhase::NotStarted;
     if (g_status != LINK_OK) {
@@ -75,25 +80,27 @@ void StartBridgeOrReport() {
     // them as they were while the thread sleeps.
     RedrawWindow(g_mainWindow, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     Sleep(kLoadingPauseMs);
+    if (!StartCycles(g_mainWindow)) {
+        ReportNotOk();
+        return;
+    }
     ShowWindow(g_mainWindow, SW_MINIMIZE);
     g_phase = BridgePhase::Running;
     SetStatusText(L"Status: OK");
     RestartPace();
     RefreshPanel();
-    g_cycleTimer.Start(g_mainWindow);
     NoteOutcome();
     ScheduleRetry();
 }
 
-// Runs for File > Reconnect. While the bridge runs there is nothing to mend, and during
-// "Status: LOADING" the thread sleeps, so a command that waited for it finds the bridge running.
+// Runs for File > Reconnect and each automatic try. While the bridge runs there is nothing to
+// mend, and during "Status: LOADING" the thread sleeps, so a command that waited for it finds
+// the bridge running.
 void Reconnect() {
     if (g_status == LINK_OK) return;
-    g_cycleTimer.Stop(g_mainWindow);
     EnableMenuItem(GetMenu(g_mainWindow), IDM_RECONNECT, MF_BYCOMMAND | MF_GRAYED);
     CountBridgeRun();
-    DisconnectBothSides();
-    g_status = ConnectBothSides();
+    ReconnectBothSides(g_mainWindow, g_connectCause == ConnectCause::Automatic);
     StartBridgeOrReport();
 }
 

@@ -5,7 +5,6 @@
 #include <commctrl.h>
 
 #include "app/quorvane.h"
-#include "bridge/bridge.h"
 #include "bridge/connection.h"
 
 static_assert(SB_SETTEXTW == 1035);
@@ -49,7 +48,7 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, AboutBoxProc, 0);
             return 0;
         case IDM_EXIT:
-            g_cycleTimer.Stop(window);
+            StopBridgeForExit(window);
             DestroyWindow(window);
             return 0;
         case IDM_RECONNECT:
@@ -67,27 +66,25 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// Runs every tick of the cycle timer. A failed cycle stops the bridge, and the timer with its
-// finer tick, until a reconnect. The panel follows the counts a few times a second.
-void OnCycleTimer(HWND window) {
-    if (g_status == LINK_OK) {
-        NotePaceCycle();
-        g_status = RunCycle();
-        if (g_status == LINK_OK) {
-            RefreshPanelWhenDue();
-        } else {
-            g_phase = BridgePhase::Stopped;
-            g_cycleTimer.Stop(window);
-            ReportNotOk();
-        }
+// Runs every tick of the cycle timer, also inside the modal loops of the About box, the menus
+// and dragging, whose start hands the ticks to the pacing thread. A failed cycle stops the bridge,
+// and its clock, until a reconnect. The panel follows the counts a few times a second.
+void OnCycleTick(HWND window) {
+    if (!CycleDue()) return;
+    NotePaceCycle();
+    if (RunDueCycle(window)) {
+        RefreshPanelWhenDue();
+    } else {
+        ReportNotOk();
     }
 }
 
-// Runs for each of the three timers: the cycle's, the automatic reconnect's and the log's.
+// Runs for each of the three timers: the cycle's (when a window timer paces it), the automatic
+// reconnect's and the log's.
 LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (wParam) {
         case CycleTimer::kId:
-            OnCycleTimer(window);
+            OnCycleTick(window);
             break;
         case kRetryTimerId:
             OnRetryTimer();
@@ -120,9 +117,10 @@ LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 // Runs when the window goes, from Exit or from closing it; ends the message loop. Closing
-// leaves the timer set, and Windows would kill it, but not give the resolution back.
+// leaves the clock running, and Windows would neither end its thread nor give the resolution
+// back; once stopped here, no tick follows the window.
 LRESULT OnDestroy(HWND window) {
-    g_cycleTimer.Stop(window);
+    StopBridgeForExit(window);
     PostQuitMessage(0);
     return 0;
 }
@@ -132,7 +130,7 @@ LRESULT OnDestroy(HWND window) {
 // its exit line and both sides are let go here, as Exit would; the window then goes as well.
 LRESULT OnEndSession(HWND window, WPARAM ending) {
     if (!ending) return 0;
-    g_cycleTimer.Stop(window);
+    StopBridgeForExit(window);
     LogExit();
     DisconnectBothSides();
     DestroyWindow(window);
@@ -151,6 +149,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnCommand(window, message, wParam, lParam);
         case WM_TIMER:
             return OnTimer(window, message, wParam, lParam);
+        case kCycleTickMessage:
+            OnCycleTick(window);
+            return 0;
+        case WM_ENTERIDLE:  // the About box or a message box waits for input
+        case WM_ENTERMENULOOP:
+        case WM_ENTERSIZEMOVE:
+            g_cycleTimer.EnterModalLoop();
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam));
         case WM_SIZE:

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/cycle_timer.h"
+#include "app/bridge_run.h"
 #include "app/resource_ids.h"
 #include "panel/panel.h"
 #include "simlink/link_result.h"
@@ -21,14 +21,10 @@ enum class ConnectCause { Start, Menu, Automatic };
 extern HINSTANCE g_instance;         // this executable, for its resources
 extern HWND g_mainWindow;            // the one top-level window
 extern HWND g_statusBar;             // its status bar, the program's only report
-extern LinkResult g_status;          // 0 while the bridge runs; a failure ends it until a reconnect
-extern BridgePhase g_phase;          // where the bridge stands, for the panel
 extern RetrySchedule g_retry;        // the automatic reconnect: the option and the next try
 extern ConnectCause g_connectCause;  // what started the last connect
-// Drives one poll cycle per tick while the bridge runs. Started only by StartBridgeOrReport;
-// stopped by Reconnect, a failed cycle, Exit and the window's destruction.
-extern CycleTimer g_cycleTimer;
-extern const PaceSystem kWindowsPace;  // its system calls
+// The cycle timer's system calls.
+extern const PaceSystem kWindowsPace;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

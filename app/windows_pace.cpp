@@ -29,7 +29,69 @@ UINT EndPeriod(UINT periodMs) {
     return timeEndPeriod(periodMs);
 }
 
+// Windows before 10 1803 refuses the high-resolution flag with error 87.
+HANDLE CreateTimer(DWORD flags) {
+    return CreateWaitableTimerExW(nullptr, nullptr, flags, TIMER_ALL_ACCESS);
+}
+
+BOOL SetPeriodicTimer(HANDLE timer, LONG periodMs) {
+    LARGE_INTEGER due{};
+    due.QuadPart = -10'000LL * periodMs;  // relative, in units of 100 ns
+    return SetWaitableTimer(timer, &due, periodMs, nullptr, nullptr, FALSE);
+}
+
+HANDLE CreateModalEvent() {
+    return CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+
+BOOL WaitFor(HANDLE object) {
+    return WaitForSingleObject(object, INFINITE) == WAIT_OBJECT_0;
+}
+
+// MWMO_INPUTAVAILABLE: messages already in the queue when the wait begins wake it too.
+BOOL WaitForTickOrInput(HANDLE timer) {
+    return MsgWaitForMultipleObjectsEx(timer != nullptr ? 1 : 0, &timer, INFINITE, QS_ALLINPUT,
+                                       MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 &&
+           timer != nullptr;
+}
+
+HANDLE StartThread(DWORD(WINAPI* body)(void*), void* argument) {
+    return CreateThread(nullptr, 0, body, argument, 0, nullptr);
+}
+
+BOOL CloseKernelHandle(HANDLE handle) {
+    return CloseHandle(handle);
+}
+
+BOOL SetKernelEvent(HANDLE event) {
+    return SetEvent(event);
+}
+
+BOOL ResetKernelEvent(HANDLE event) {
+    return ResetEvent(event);
+}
+
+BOOL PostTick(HWND window) {
+    return PostMessageW(window, kCycleTickMessage, 0, 0);
+}
+
 }  // namespace
 
-extern const PaceSystem kWindowsPace = {FindExport,  SetWindowTimer, KillWindowTimer,
-                                        BeginPeriod, EndPeriod,      GetCurrentProcess()};
+extern const PaceSystem kWindowsPace = {
+    .findExport = FindExport,
+    .setTimer = SetWindowTimer,
+    .killTimer = KillWindowTimer,
+    .beginPeriod = BeginPeriod,
+    .endPeriod = EndPeriod,
+    .currentProcess = GetCurrentProcess(),
+    .createWaitableTimer = CreateTimer,
+    .setWaitableTimer = SetPeriodicTimer,
+    .createEvent = CreateModalEvent,
+    .setEvent = SetKernelEvent,
+    .resetEvent = ResetKernelEvent,
+    .waitFor = WaitFor,
+    .waitForTickOrInput = WaitForTickOrInput,
+    .createThread = StartThread,
+    .closeHandle = CloseKernelHandle,
+    .postTick = PostTick,
+};

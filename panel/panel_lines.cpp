@@ -10,9 +10,10 @@
 namespace {
 
 // The link's code, if connecting failed on the link's side; 0 when it did not (also when the
-// add-on was then not found).
+// add-on was then not found, or both sides were reached and no clock could pace them).
 LinkResult ConnectFailure(const PanelFacts& facts) {
-    if (facts.phase == BridgePhase::NotStarted && facts.status != STATUS_SDK_UNAVAILABLE) {
+    if (facts.phase == BridgePhase::NotStarted && facts.status != STATUS_SDK_UNAVAILABLE &&
+        facts.status != STATUS_NO_CYCLE_CLOCK) {
         return facts.status;
     }
     return LINK_OK;
@@ -36,7 +37,10 @@ const char* LastFailureReason(LinkResult code) {
 }
 
 void ComposeModuleLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
-    if (const LinkResult failed = LinkOutcome(facts); failed != LINK_OK) {
+    if (LinkOutcome(facts) == STATUS_MODULE_NOT_ANSWERING) {
+        std::snprintf(line, sizeof line,
+                      "Simulator module: not answering; it may be loading or frozen.");
+    } else if (const LinkResult failed = LinkOutcome(facts); failed != LINK_OK) {
         std::snprintf(line, sizeof line, "Simulator module: not connected. %s",
                       LastFailureReason(failed));
     } else if (const LinkResult lost = LostOutcome(facts); lost != LINK_OK) {
@@ -87,6 +91,9 @@ void ComposeBridgeLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) 
             std::snprintf(line, sizeof line, "%s",
                           facts.status == LINK_OK
                               ? "Bridge: not started yet; it starts in 2 seconds."
+                          : facts.status == STATUS_NO_CYCLE_CLOCK
+                              ? "Bridge: not started; Windows gave no timer to pace it. Choose "
+                                "File > Reconnect."
                               : "Bridge: not started; both sides must be connected first.");
             return;
         case BridgePhase::Stopped:

@@ -39,7 +39,29 @@ bool Handshake(LinkResult& result) {
     return true;
 }
 
+// The module's window under its first class, else under its second; null when neither exists.
+HWND FindModuleWindow(bool& underSecondClass) {
+    underSecondClass = false;
+    if (HWND window = FindWindowExA(nullptr, nullptr, kModuleWindowClasses[0], nullptr)) return window;
+    underSecondClass = true;
+    return FindWindowExA(nullptr, nullptr, kModuleWindowClasses[1], nullptr);
+}
+
 }  // namespace
+
+bool LinkModuleAnswers(UINT timeoutMs) {
+    bool underSecondClass = false;
+    const HWND window = FindModuleWindow(underSecondClass);
+    if (window == nullptr) return true;
+    // Windows marks a window hung only after 5 s, and Wine never: the timeout decides.
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, timeoutMs,
+                            &result) != 0) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    return error != 0 && error != ERROR_TIMEOUT;
+}
 
 bool LinkOpen(std::uint32_t requiredSimulator, LinkResult& result) {
     if (g_link.bufferStart != nullptr) {
@@ -50,11 +72,7 @@ bool LinkOpen(std::uint32_t requiredSimulator, LinkResult& result) {
     g_link.simulatorId = 0;
 
     bool foundUnderSecondClass = false;
-    g_link.moduleWindow = FindWindowExA(nullptr, nullptr, kModuleWindowClasses[0], nullptr);
-    if (g_link.moduleWindow == nullptr) {
-        g_link.moduleWindow = FindWindowExA(nullptr, nullptr, kModuleWindowClasses[1], nullptr);
-        foundUnderSecondClass = true;
-    }
+    g_link.moduleWindow = FindModuleWindow(foundUnderSecondClass);
     if (g_link.moduleWindow == nullptr) {
         result = LINK_NO_SIMULATOR;
         return false;

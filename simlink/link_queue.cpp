@@ -51,14 +51,16 @@ std::uint32_t NoteRecord(std::uint32_t id, std::uint32_t size, void* destination
 }
 
 // Sends the exchange message, retrying only its delivery. Returns the module's answer, or
-// nothing when every send failed.
-bool SendToModule(DWORD_PTR& answer) {
+// nothing when every send failed, with the last send's error, read before the pause that
+// follows it could overwrite it.
+bool SendToModule(DWORD_PTR& answer, DWORD& lastError) {
     for (int attempt = 0; attempt < kSendAttempts; ++attempt) {
         if (SendMessageTimeoutA(g_link.moduleWindow, g_link.ipcMessageId,
                                 static_cast<WPARAM>(g_link.bufferAtom), 0, SMTO_BLOCK,
                                 kSendTimeoutMs, &answer) != 0) {
             return true;
         }
+        lastError = GetLastError();
         Sleep(kPauseAfterFailedSendMs);
     }
     return false;
@@ -137,9 +139,8 @@ bool LinkProcess(LinkResult& result) {
     g_link.queuedCount = 0;
 
     DWORD_PTR answer = 0;
-    if (!SendToModule(answer)) {
-        // Kept for the window: access denied tells a module running with higher rights.
-        g_link.lastSendError = GetLastError();
+    // Kept for the window: access denied tells a module running with higher rights.
+    if (!SendToModule(answer, g_link.lastSendError)) {
         return Fail(g_link.lastSendError == 0 ? LINK_TIMEOUT : LINK_SEND_FAILED, result);
     }
     if (answer != 1) return Fail(LINK_BAD_REPLY, result);

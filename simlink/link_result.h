@@ -1,5 +1,5 @@
-// Result codes of the simulator link. They double as the program status, which adds
-// STATUS_SDK_UNAVAILABLE for an add-on that could not be reached.
+// Result codes of the simulator link. They double as the program status, which adds its own
+// codes from 100 on: what failed beside the link itself.
 #pragma once
 
 #include <cstdint>
@@ -23,5 +23,7 @@ enum : LinkResult {
     LINK_BAD_REPLY = 13,
     LINK_MODULE_NOT_RUNNING = 14,
     LINK_QUEUE_FULL = 15,
-    STATUS_SDK_UNAVAILABLE = 100,
+    STATUS_SDK_UNAVAILABLE = 100,       // the add-on's state could not be reached
+    STATUS_MODULE_NOT_ANSWERING = 101,  // an automatic try found the module's window silent
+    STATUS_NO_CYCLE_CLOCK = 102,        // Windows gave no timer to pace the cycles
 };

@@ -48,6 +48,10 @@ bool LinkWrite(std::uint32_t offset, std::uint32_t size, const void* source, Lin
 bool LinkProcess(LinkResult& result);
 
 bool LinkOpen(std::uint32_t requiredSimulator, LinkResult& result);
+// Whether the module's window answers WM_NULL within `timeoutMs`, asked without opening the
+// link. No window, or a refusal outright (rights, a window just closed), counts as an answer:
+// opening the link then fails at once, in its own words.
+bool LinkModuleAnswers(UINT timeoutMs);
 void LinkClose();
 
 // Back to the start values after LinkClose, for a reconnect: only the name counter goes on, so

@@ -8,6 +8,7 @@ namespace {
 constexpr char kUsage[] =
     "usage: latency roundtrip COUNT      exchanges of the nine reads, timed one by one\n"
     "       latency period SECONDS       period between the bridge's exchanges\n"
+    "       latency period-about SECONDS the same with Quorvane's About box open\n"
     "       latency change COUNT         state block change to value at the module's offset\n"
     "       latency floor SECONDS        the nine reads on each tick of a 10 ms timer, no more\n"
     "       latency floor-windowed SECONDS   the same from a minimised top-level window\n"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
         measured = MeasureRoundTrip(number);
     } else if (std::strcmp(measure, "period") == 0) {
         measured = MeasureTimerPeriod(number);
+    } else if (std::strcmp(measure, "period-about") == 0) {
+        measured = MeasureTimerPeriodWithAboutBox(number);
     } else if (std::strcmp(measure, "change") == 0) {
         measured = MeasureChangeLatency(number);
     } else if (std::strcmp(measure, "floor") == 0) {

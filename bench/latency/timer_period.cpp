@@ -1,11 +1,16 @@
 // The period the cycle's timer achieves, seen from the module's side: the stand-in counts the
 // exchanges it handles, and with no command posted every cycle makes exactly one.
+#include <cstdio>
 #include <vector>
 
 #include "bench/latency/latency.h"
 #include "tools/kit-module/offsets_mapping.h"
 
-bool MeasureTimerPeriod(std::uint32_t seconds) {
+namespace {
+
+// The figures of one watch of the counter; `name`, when given, tells them apart from the
+// plain watch's.
+bool WatchPeriod(std::uint32_t seconds, const char* name) {
     OffsetsView module{};
     if (!OpenOffsetsView(module)) {
         Report("period: no stand-in module runs\n");
@@ -39,7 +44,39 @@ bool MeasureTimerPeriod(std::uint32_t seconds) {
         return false;
     }
     const double meanMs = (lastSeen - firstSeen) / 1000.0 / (exchanges - 1);
-    Report("period_ms mean=%.3f exchanges_per_s=%.1f\n", meanMs, 1000.0 / meanMs);
-    PrintDistribution("period_interval_ms", intervals.data(), intervals.size());
+    char label[64];
+    std::snprintf(label, sizeof label, "%s%s%s", "period_ms", *name ? " name=" : "", name);
+    Report("%s mean=%.3f exchanges_per_s=%.1f\n", label, meanMs, 1000.0 / meanMs);
+    std::snprintf(label, sizeof label, "%s%s%s", "period_interval_ms", *name ? " name=" : "", name);
+    PrintDistribution(label, intervals.data(), intervals.size());
     return true;
+}
+
+}  // namespace
+
+bool MeasureTimerPeriod(std::uint32_t seconds) {
+    return WatchPeriod(seconds, "");
+}
+
+// Help > About's command, 104, as the menu sends it; the box is found by its caption.
+bool MeasureTimerPeriodWithAboutBox(std::uint32_t seconds) {
+    const HWND quorvane = FindWindowA("QUORVANE", nullptr);
+    if (quorvane == nullptr) {
+        Report("period-about: Quorvane's window was not found\n");
+        return false;
+    }
+    constexpr WPARAM kAboutCommand = 104;
+    PostMessageA(quorvane, WM_COMMAND, kAboutCommand, 0);
+    HWND about = nullptr;
+    for (int wait = 0; wait < 300 && about == nullptr; ++wait) {
+        Sleep(10);
+        about = FindWindowA(nullptr, "About Quorvane");
+    }
+    if (about == nullptr) {
+        Report("period-about: the About box did not open\n");
+        return false;
+    }
+    const bool watched = WatchPeriod(seconds, "about_box");
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    return watched;
 }

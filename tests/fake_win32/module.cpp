@@ -165,6 +165,11 @@ LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPA
         world.lastError = fake::detail::kErrorInvalidWindowHandle;
         return 0;
     }
+    // Any window whose thread runs answers WM_NULL at once.
+    if (message == WM_NULL) {
+        if (result != nullptr) *result = 0;
+        return 1;
+    }
     const UINT ipcMessage = fake::RegisteredMessage(kIpcMessageName);
     if (window != module.window || message == 0 || message != ipcMessage) {
         world.now += timeoutMs;

@@ -90,9 +90,11 @@ void WINAPI SetLastError(DWORD error) {
     TheWorld().lastError = error;
 }
 
+// Leaves the last error at 0, as a Windows may: a caller must read it before sleeping.
 void WINAPI Sleep(DWORD milliseconds) {
     EnterCall(Call::Sleep);
     TheWorld().now += milliseconds;
+    TheWorld().lastError = 0;
 }
 
 // The real call writes at most 1024 bytes, whatever the buffer; callers size it accordingly.

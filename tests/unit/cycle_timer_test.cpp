@@ -1,5 +1,6 @@
-// The cycle timer against a stand-in Windows: the 1 ms resolution is given back exactly once
-// however the cycles end, and a Windows that refuses or lacks a call still runs the bridge.
+// The clock that paces the cycles, against a stand-in Windows: the best clock it gives is taken,
+// a refusal falls back to the next, and every path of the shell that ends the cycles ends the
+// pacing thread, leaves no handle and gives the 1 ms resolution back exactly once.
 #include "app/cycle_timer.h"
 
 #include <gtest/gtest.h>
@@ -8,22 +9,39 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "app/bridge_run.h"
+#include "tests/unit/cycle_world.h"
 
-struct StandInWindows {
-    bool hasNewCalls = true;  // SetCoalescableTimer and SetProcessInformation, Windows 8 on
-    UINT beginPeriodResult = 0;
-    UINT_PTR setTimerResult = 1;
-    int beginPeriods = 0, endPeriods = 0, timersSet = 0, uncoalescedTimersSet = 0, kills = 0;
-    std::vector<DWORD> optOuts;  // control mask; state mask not set
-} g_windows;
+namespace {
 
 HWND const kWindow = reinterpret_cast<HWND>(0x1234);
 
+struct StandInWindows {
+    std::string refused;         // the calls that fail, by name: "high-res waitable set thread ..."
+    bool hasNewCalls = true;     // SetCoalescableTimer and SetProcessInformation, Windows 8 on
+    std::vector<DWORD> optOuts;  // control masks; state mask not set
+    int beginPeriods = 0, endPeriods = 0, handles = 0, threads = 0, joins = 0;
+    int windowTimers = 0, kills = 0, ticksPosted = 0, ticksAfterStop = 0;
+    DWORD(WINAPI* body)(void*) = nullptr;  // the pacing thread, run when the test says
+    void* argument = nullptr;
+    HANDLE thread = nullptr;
+    std::uintptr_t nextHandle = 0x100;
+    int wakesLeft = 0;  // waits the thread gets through before it blocks (returns here)
+} g_windows;
+
+bool Refuses(const char* call) {
+    return g_windows.refused.find(call) != std::string::npos;
+}
+
+HANDLE NewHandle() {
+    ++g_windows.handles;
+    return reinterpret_cast<HANDLE>(g_windows.nextHandle += 4);
+}
+
 UINT_PTR WINAPI SetCoalescableTimer(HWND window, UINT_PTR id, UINT periodMs, void*, DWORD delay) {
-    g_windows.uncoalescedTimersSet +=
-        window == kWindow && id == 1 && periodMs == 10 && delay == 0xFFFFFFFF;
-    return g_windows.setTimerResult;
+    const bool set = window == kWindow && id == 1 && periodMs == 10 && delay == 0xFFFFFFFF;
+    g_windows.windowTimers += set && !Refuses("coalescable");
+    return set && !Refuses("coalescable");
 }
 
 // As Windows 10: the timer-resolution flag is unknown there, error 87.
@@ -37,7 +55,7 @@ BOOL WINAPI SetProcessInformation(HANDLE, int informationClass, void* informatio
 }
 
 const PaceSystem kStandIn = {
-    [](const char* module, const char* name) -> void* {
+    .findExport = [](const char* module, const char* name) -> void* {
         if (!g_windows.hasNewCalls) return nullptr;
         const std::string at = std::string(module) + "!" + name;
         if (at == "user32.dll!SetCoalescableTimer")
@@ -47,75 +65,218 @@ const PaceSystem kStandIn = {
         }
         return nullptr;
     },
-    [](HWND window, UINT_PTR id, UINT periodMs) -> UINT_PTR {
-        g_windows.timersSet += window == kWindow && id == 1 && periodMs == 10;
-        return g_windows.setTimerResult;
+    .setTimer = [](HWND window, UINT_PTR id, UINT periodMs) -> UINT_PTR {
+        const bool set = window == kWindow && id == 1 && periodMs == 10 && !Refuses("settimer");
+        return g_windows.windowTimers += set, set;
     },
-    [](HWND, UINT_PTR id) -> BOOL { return g_windows.kills += id == 1; },
-    [](UINT ms) -> UINT { return g_windows.beginPeriods += ms == 1, g_windows.beginPeriodResult; },
-    [](UINT ms) -> UINT { return g_windows.endPeriods += ms == 1, 0; },
-    nullptr,
+    .killTimer = [](HWND, UINT_PTR id) -> BOOL { return g_windows.kills += id == 1; },
+    .beginPeriod = [](UINT ms) -> UINT {
+        if (Refuses("resolution")) return 97;  // TIMERR_NOCANDO
+        return g_windows.beginPeriods += ms == 1, 0;
+    },
+    .endPeriod = [](UINT ms) -> UINT { return g_windows.endPeriods += ms == 1, 0; },
+    .currentProcess = nullptr,
+    .createWaitableTimer = [](DWORD flags) -> HANDLE {
+        if (Refuses(flags == kCreateTimerHighResolution ? "high-res" : "waitable")) return nullptr;
+        return NewHandle();
+    },
+    .setWaitableTimer = [](HANDLE, LONG periodMs) -> BOOL {
+        return periodMs == 10 && !Refuses("set");
+    },
+    .createEvent = [] { return Refuses("event") ? nullptr : NewHandle(); },
+    .setEvent = [](HANDLE) -> BOOL { return 1; },
+    .resetEvent = [](HANDLE) -> BOOL { return 1; },
+    // Joining the thread: it wakes once more; a thread that was told to stop posts nothing.
+    .waitFor = [](HANDLE object) -> BOOL {
+        if (object != g_windows.thread) return g_windows.wakesLeft-- > 0;
+        const int posted = g_windows.ticksPosted;
+        g_windows.wakesLeft = 3;
+        g_windows.body(g_windows.argument);
+        g_windows.ticksAfterStop += g_windows.ticksPosted - posted;
+        return ++g_windows.joins;
+    },
+    .waitForTickOrInput = [](HANDLE timer) -> BOOL { return timer != nullptr; },
+    .createThread = [](DWORD(WINAPI* body)(void*), void* argument) -> HANDLE {
+        if (Refuses("thread")) return nullptr;
+        g_windows.body = body;
+        g_windows.argument = argument;
+        ++g_windows.threads;
+        return g_windows.thread = NewHandle();
+    },
+    .closeHandle = [](HANDLE) -> BOOL { return --g_windows.handles, 1; },
+    .postTick = [](HWND window) -> BOOL { return g_windows.ticksPosted += window == kWindow, 1; },
 };
 
-// The shell's calls on each way the cycles end: Exit stops and then destroys the window, which
-// stops again; a reconnect stops and starts; closing the window stops only on destruction.
-TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
-    struct Path {
-        const char* name;
-        const char* steps;  // s: start, x: stop
-        int periods;        // begun and ended, each
-    };
-    const Path paths[] = {
-        {"exit from the menu", "sxx", 1},
-        {"closing the window", "sx", 1},
-        {"reconnect after a loss", "sxxsxx", 2},
-        {"started again while running", "ssx", 1},
-        {"never started", "x", 0},
-    };
-    for (const Path& path : paths) {
-        SCOPED_TRACE(path.name);
-        g_windows = {};
-        CycleTimer timer{kStandIn};
-        for (const char* step = path.steps; *step; ++step) {
-            if (*step == 's') {
-                EXPECT_TRUE(timer.Start(kWindow));
-            } else {
-                timer.Stop(kWindow);
-            }
-        }
-        EXPECT_FALSE(timer.running());
-        EXPECT_EQ((std::vector<int>{g_windows.beginPeriods, g_windows.endPeriods, g_windows.kills}),
-                  (std::vector<int>{path.periods, path.periods, path.periods}));
+// The pacing thread wakes `wakes` times in a modal loop; the window thread takes each tick it
+// finds.
+void RunThePacingThread(CycleTimer& timer, int wakes, bool windowTakesTicks) {
+    for (int wake = 0; wake < wakes; ++wake) {
+        g_windows.wakesLeft = 2;  // the modal loop's event, then the timer
+        g_windows.body(g_windows.argument);
+        if (windowTakesTicks) timer.TickTaken();
     }
 }
 
-TEST(CycleTimerTest, ARefusingWindowsStillRunsTheBridge) {
+TEST(CycleTimerTest, AsksWindowsNotToThrottleItsTimersNorItsSpeed) {
     g_windows = {};
     CycleTimer timer{kStandIn};
     timer.OptOutOfThrottling();
     EXPECT_EQ(g_windows.optOuts,
               (std::vector<DWORD>{kThrottleIgnoreTimerResolution, kThrottleExecutionSpeed}));
-    EXPECT_TRUE(timer.Start(kWindow));
-    EXPECT_EQ((std::vector<int>{g_windows.uncoalescedTimersSet, g_windows.timersSet}),
-              (std::vector<int>{1, 0}));
-    timer.Stop(kWindow);
-
-    // Before Windows 8, with the resolution refused: SetTimer, and nothing to give back.
-    g_windows = {};
-    g_windows.hasNewCalls = false;
-    g_windows.beginPeriodResult = 97;  // TIMERR_NOCANDO
+    g_windows.hasNewCalls = false;  // before Windows 8: nothing to ask, nothing breaks
     timer.OptOutOfThrottling();
-    EXPECT_TRUE(timer.Start(kWindow));
-    timer.Stop(kWindow);
-    EXPECT_EQ((std::vector<int>{g_windows.timersSet, g_windows.kills, g_windows.endPeriods}),
-              (std::vector<int>{1, 1, 0}));
+    EXPECT_EQ(g_windows.optOuts.size(), 2u);
+}
 
-    // No timer at all: the resolution goes back at once.
-    g_windows = {};
-    g_windows.setTimerResult = 0;
-    EXPECT_FALSE(timer.Start(kWindow));
-    EXPECT_EQ((std::vector<int>{g_windows.timersSet, g_windows.endPeriods}),
-              (std::vector<int>{1, 1}));
+}  // namespace
+
+CycleTimer g_cycleTimer{kStandIn};
+
+namespace {
+
+// From the best clock down, each refusal falls back to the next; the resolution is asked for
+// only below the high-resolution timer, and a start that finds no clock holds nothing and
+// leaves the status NOT OK, saying why.
+TEST(CycleTimerTest, TakesTheBestClockWindowsGivesAndFallsBackOnEachRefusal) {
+    struct Case {
+        const char* refused;
+        CycleClock clock;
+        int periods;  // resolution requests, each given back by the stop
+    };
+    const Case cases[] = {
+        {"", CycleClock::HighResolutionTimer, 0},
+        {"high-res", CycleClock::WaitableTimer, 1},
+        {"set", CycleClock::WindowTimer, 1},
+        {"thread", CycleClock::WindowTimer, 1},
+        {"event", CycleClock::WindowTimer, 1},
+        {"high-res waitable", CycleClock::WindowTimer, 1},
+        {"high-res waitable coalescable", CycleClock::WindowTimer, 1},
+        {"high-res waitable resolution", CycleClock::WindowTimer, 0},
+        {"high-res waitable coalescable settimer", CycleClock::None, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.refused);
+        g_windows = {};
+        g_windows.refused = c.refused;
+        CycleTimer& timer = g_cycleTimer;
+        g_status = LINK_OK;
+        EXPECT_EQ(StartCycles(kWindow), c.clock != CycleClock::None);
+        EXPECT_EQ(g_status, c.clock == CycleClock::None ? STATUS_NO_CYCLE_CLOCK : LINK_OK);
+        EXPECT_EQ(timer.clock(), c.clock);
+        EXPECT_EQ(g_windows.beginPeriods, c.periods);
+        const bool threaded =
+            c.clock == CycleClock::HighResolutionTimer || c.clock == CycleClock::WaitableTimer;
+        EXPECT_EQ(g_windows.handles, threaded ? 3 : 0) << "the timer, the event and the thread";
+        EXPECT_EQ(g_windows.windowTimers, c.clock == CycleClock::WindowTimer);
+        if (g_windows.threads == 1) {
+            // Outside a modal loop the message loop waits on the clock; the thread posts nothing.
+            EXPECT_TRUE(timer.WaitForTickOrInput());
+            RunThePacingThread(timer, 2, true);
+            EXPECT_EQ(g_windows.ticksPosted, 0);
+            // In one, however long the window thread is held up, one tick waits for it.
+            timer.EnterModalLoop();
+            RunThePacingThread(timer, 5, false);
+            EXPECT_EQ(g_windows.ticksPosted, 1);
+            timer.TickTaken();
+            RunThePacingThread(timer, 5, true);
+            EXPECT_EQ(g_windows.ticksPosted, 6);
+        }
+        timer.Stop(kWindow);
+        EXPECT_EQ((std::vector<int>{g_windows.endPeriods, g_windows.handles, g_windows.threads,
+                                    g_windows.kills, g_windows.ticksAfterStop}),
+                  (std::vector<int>{c.periods, 0, g_windows.joins, g_windows.windowTimers, 0}));
+    }
+}
+
+bool g_inModalLoop;  // the window thread is in the About box: ticks come from the thread
+
+// Delivers `ticks` ticks of the running clock to the shell, as the message loop and, in a modal
+// loop, the window procedure do.
+void DeliverTicks(int ticks) {
+    for (int tick = 0; tick < ticks; ++tick) {
+        if (g_cycleTimer.clock() != CycleClock::WindowTimer) {
+            if (g_inModalLoop) {
+                g_windows.wakesLeft = 2;
+                g_windows.body(g_windows.argument);
+            } else {
+                ASSERT_TRUE(g_cycleTimer.WaitForTickOrInput());
+            }
+        }
+        if (CycleDue()) RunDueCycle(kWindow);
+    }
+}
+
+// Each way the shell ends the cycles, under each clock: the bridge's own paths, run against the
+// fake module, stop the clock and give the resolution back once, however many of them follow
+// one another, and no tick is posted after the stop.
+TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
+    enum Step { AboutBox, Lost, Reconnect, AutomaticTry, AutomaticTryToASilentModule, Exit };
+    struct Path {
+        const char* name;
+        std::vector<Step> steps;
+        int starts;  // clocks started, the first included
+    };
+    const Path paths[] = {
+        {"module lost, then Exit", {Lost, Exit}, 1},
+        {"module lost, File > Reconnect, then Exit", {Lost, Reconnect, Exit}, 2},
+        {"module lost, silent, back, then Exit",
+         {Lost, AutomaticTryToASilentModule, AutomaticTry, Exit},
+         2},
+        {"Exit, then the window's end", {Exit, Exit}, 1},
+        {"About box, module lost, then Exit", {AboutBox, Lost, Exit}, 1},
+        {"About box, then Exit and the window's end", {AboutBox, Exit, Exit}, 1},
+    };
+    for (const char* refused : {"", "high-res", "high-res waitable"}) {
+        for (const Path& path : paths) {
+            SCOPED_TRACE(std::string(path.name) + ", refused: " + refused);
+            ASSERT_NO_FATAL_FAILURE(cycle_world::Open());
+            g_windows = {};
+            g_windows.refused = refused;
+            g_status = LINK_OK;
+            ASSERT_TRUE(StartCycles(kWindow));
+            DeliverTicks(3);
+            for (const Step step : path.steps) {
+                switch (step) {
+                    case AboutBox:
+                        g_cycleTimer.EnterModalLoop();
+                        g_inModalLoop = true;
+                        DeliverTicks(2);
+                        break;
+                    case Lost:
+                        fake::TimeOutNextSends(9);
+                        DeliverTicks(1);
+                        EXPECT_EQ(g_phase, BridgePhase::Stopped);
+                        EXPECT_FALSE(g_cycleTimer.running()) << "lost, and still ticking";
+                        break;
+                    case Reconnect:
+                    case AutomaticTry:
+                        ReconnectBothSides(kWindow, step == AutomaticTry);
+                        ASSERT_EQ(g_status, LINK_OK);
+                        ASSERT_TRUE(StartCycles(kWindow));
+                        g_phase = BridgePhase::Running;
+                        DeliverTicks(2);
+                        break;
+                    case AutomaticTryToASilentModule:
+                        fake::TimeOutNextSends(1);
+                        ReconnectBothSides(kWindow, true);
+                        EXPECT_EQ(g_status, STATUS_MODULE_NOT_ANSWERING);
+                        break;
+                    case Exit:
+                        StopBridgeForExit(kWindow);
+                        break;
+                }
+            }
+            const int periods = *refused == '\0' ? 0 : path.starts;
+            EXPECT_FALSE(g_cycleTimer.running());
+            EXPECT_EQ((std::vector<int>{g_windows.beginPeriods, g_windows.endPeriods,
+                                        g_windows.handles, g_windows.ticksAfterStop}),
+                      (std::vector<int>{periods, periods, 0, 0}));
+            EXPECT_EQ(g_windows.joins, g_windows.threads);
+            EXPECT_EQ(g_windows.kills, g_windows.windowTimers);
+            g_phase = BridgePhase::NotStarted;
+            g_inModalLoop = false;
+        }
+    }
 }
 
 }  // namespace

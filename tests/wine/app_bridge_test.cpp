@@ -90,13 +90,19 @@ TEST_F(QuorvaneWithStandIns, ModuleWithoutAddonShowsNotOkAndClosesTheLinkAtExit)
 }
 
 // Both sides: "Status: LOADING" for two seconds, then minimised, "Status: OK" and a cycle every
-// tick. When the module's window goes, the next cycle fails: "Status: NOT OK". Exit still ends
-// the program with 0 and closes the link.
+// tick, also while the About box's modal loop runs. When the module's window goes, the next
+// cycle fails: "Status: NOT OK". Exit still ends the program with 0 and closes the link.
 TEST_F(QuorvaneWithStandIns, BothSidesRunCyclesUntilTheModuleGoes) {
     ASSERT_NO_FATAL_FAILURE(StartWithBothSides());
     EXPECT_TRUE(IsIconic(quorvane_.window()));
     EXPECT_EQ(quorvane_.StatusText(), L"Status: OK");
     EXPECT_TRUE(ExchangesArrive(20));
+
+    PostMessageW(quorvane_.window(), WM_COMMAND, IDM_ABOUT, 0);
+    ASSERT_TRUE(WaitUntil([&] { return quorvane_.FindAboutBox() != nullptr; }, 3000));
+    EXPECT_TRUE(ExchangesArrive(50)) << "no cycle while the About box is open";
+    PostMessageW(quorvane_.FindAboutBox(), WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return quorvane_.FindAboutBox() == nullptr; }, 3000));
 
     module_.Stop();
     ASSERT_TRUE(quorvane_.WaitForTraceLength(3, kStartTimeoutMs));

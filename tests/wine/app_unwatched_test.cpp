@@ -165,7 +165,8 @@ TEST_F(QuorvaneUnwatched, WithTheOptionOnItTriesUntilBothSidesAreThere) {
     EXPECT_EQ(LogLinesWith("Connect automatically, try "), 1u) << Log();
     for (const char* words : {" started on Windows ", "Connect at start: Status: NOT OK",
                               "Option \"Reconnect automatically\" turned off.",
-                              "Status: OK | Simulator module: connected", "Bridge started.",
+                              "Status: OK | Simulator module: connected",
+                              "Bridge started. Clock: high-resolution timer.",
                               " per second, longest gap ", "Quorvane exits after "}) {
         EXPECT_EQ(LogLinesWith(words), 1u) << words << "\n" << Log();
     }
@@ -205,6 +206,40 @@ TEST_F(QuorvaneUnwatched, TheExitCountsTheCyclesOfEveryBridge) {
     EXPECT_EQ(NumbersAfter("Quorvane exits after "),
               std::vector<unsigned long long>{runs[0] + runs[1]})
         << Log();
+}
+
+// A simulator that is loading or frozen: its window answers nothing. Each automatic try asks it
+// for at most a quarter of a second, so Quorvane's window answers within 1 s throughout; the
+// panel and the log (once) say why, and once the module answers again, OK follows by itself.
+TEST_F(QuorvaneUnwatched, ASilentModuleNeverHoldsTheWindowAndOkFollowsOnceItAnswers) {
+    ASSERT_NO_FATAL_FAILURE(KeepOption(1));
+    ASSERT_TRUE(StartModule());
+    ASSERT_TRUE(quorvane_.Start());
+    ASSERT_TRUE(quorvane_.WaitForWindow());
+    ASSERT_EQ(quorvane_.StatusText(), L"Status: NOT OK");
+    const DWORD moduleThreadId =
+        GetWindowThreadProcessId(FindWindowA(kModuleWindowClasses[0], nullptr), nullptr);
+    const HANDLE moduleThread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, moduleThreadId);
+    ASSERT_NE(moduleThread, nullptr);
+    SuspendThread(moduleThread);
+
+    unsigned unanswered = 0;
+    for (int probe = 0; probe < 30 * 4; ++probe) {
+        DWORD_PTR result = 0;
+        unanswered +=
+            SendMessageTimeoutW(quorvane_.window(), WM_NULL, 0, 0, SMTO_BLOCK, 1000, &result) == 0;
+        Sleep(250);
+    }
+    const std::wstring moduleLine = quorvane_.PanelLine(IDC_PANEL_MODULE);
+    ASSERT_TRUE(StartAddon("--script"));
+    ResumeThread(moduleThread);
+    CloseHandle(moduleThread);
+    EXPECT_EQ(unanswered, 0u);
+    EXPECT_EQ(moduleLine, L"Simulator module: not answering; it may be loading or frozen.");
+    EXPECT_TRUE(
+        WaitUntil([&] { return quorvane_.StatusText() == L"Status: OK"; }, kStartTimeoutMs));
+    ASSERT_NO_FATAL_FAILURE(Exit());
+    EXPECT_EQ(LogLinesWith("Simulator module: not answering"), 1u) << Log();
 }
 
 // A second copy, started while the first says NOT OK, opens neither side (no handshake reaches
