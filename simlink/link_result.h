@@ -23,5 +23,6 @@ enum : LinkResult {
     LINK_BAD_REPLY = 13,
     LINK_MODULE_NOT_RUNNING = 14,
     LINK_QUEUE_FULL = 15,
+    LINK_READ_LEFT_OUT = 16,  // the module's reply left out a read the caller needs
     STATUS_SDK_UNAVAILABLE = 100,
 };
