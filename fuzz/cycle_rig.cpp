@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "bridge/block_seed.h"
 #include "bridge/bridge.h"
-#include "bridge/connection.h"
 #include "bridge/encoder_table.h"
 #include "bridge/narrowing.h"
 #include "sdk/sdk.h"
@@ -20,6 +20,7 @@ constexpr std::string_view kCommandBlockName = "iFly737NG_SDK1_FileMappingObject
 
 constexpr std::uint32_t kBlockStart = 0x9400;
 constexpr std::uint32_t kBlockEnd = 0x94F8;  // one past the last byte
+static_assert(kBlockEnd - kBlockStart == CycleRig::kBlockSize);
 constexpr std::uint32_t kFirstCounter = 0x94F0;
 constexpr std::uint32_t kFlaglessByte = 0x9408;
 constexpr unsigned kSendsPerExchange = 9;
@@ -129,33 +130,107 @@ bool SourceEqualsBlock(const ExportEntry& entry, std::uint16_t bytes) {
 
 }  // namespace
 
-bool CycleRig::Start(bool publishCommandBlock, std::span<const std::uint8_t> moduleBlock) {
+// The world once per process: the module running with its handshake done, both of the add-on's
+// blocks published and both views open. What connecting reads of the module's block is done
+// again by every Start.
+void CycleRig::SetUpWorld() {
     fake::Reset();
     ResetLinkStateForTest();
     ResetSdkViews();
     ResetBridgeState();
     fake::CreateBlockAsOtherProcess(kStateBlockName, kStateViewSize);
-    if (publishCommandBlock) fake::CreateBlockAsOtherProcess(kCommandBlockName, kCommandViewSize);
+    fake::CreateBlockAsOtherProcess(kCommandBlockName, kCommandViewSize);
     fake::StartModule();
+    LinkResult result = LINK_OK;
+    LinkOpen(0, result);
+    SdkOpen();
+    spaceAfterHandshake_ = fake::ModuleSpace();
+    viewsAtOpen_ = g_sdk;
+    worldSetUp_ = true;
+}
+
+void CycleRig::TamperWithSeedReply(std::span<std::uint8_t> buffer) const {
+    std::uint32_t offset;
+    std::memcpy(&offset, buffer.data() + kRecordOffsetField, sizeof offset);
+    if (offset != kBlockStart) return;  // an exchange of the handshake
+    if (seedReply_.kind == SeedReply::Kind::IdRewritten) {
+        std::memcpy(buffer.data() + kRecordIdField, &seedReply_.id, sizeof seedReply_.id);
+    } else if (seedReply_.kind == SeedReply::Kind::DataRewritten) {
+        std::memcpy(buffer.data() + kReadHeaderSize + seedReply_.at, seedReply_.bytes.data(),
+                    seedReply_.size);
+    }
+}
+
+bool CycleRig::Start(bool publishCommandBlock, std::span<const std::uint8_t> moduleBlock,
+                     const SeedReply& seedReply) {
+    if (!worldSetUp_) SetUpWorld();
+    // Back to the start values: a module that nobody has written to since the handshake, empty
+    // blocks of the add-on's, no faults scripted, and the views as opening them left them. An
+    // add-on that publishes no command block leaves the command view unmapped.
+    fake::ModuleSpace() = spaceAfterHandshake_;
+    fake::SetModuleAnswer(1);
+    fake::TimeOutNextSends(0);
+    std::memset(StateBlock().data(), 0, kStateViewSize);
+    std::memset(fake::BlockBytes(kCommandBlockName).data(), 0, kCommandViewSize);
+    g_sdk = viewsAtOpen_;
+    if (!publishCommandBlock) {
+        g_sdk.commandMapping = nullptr;
+        g_sdk.commandView = nullptr;
+    }
+    ResetBridgeState();
+
     std::uint8_t* space = fake::ModuleSpace().bytes;
     // An empty span's data may be null, which memcpy may not be given even for 0 bytes.
     if (!moduleBlock.empty()) {
         std::memcpy(space + kBlockStart, moduleBlock.data(),
-                    std::min<std::size_t>(moduleBlock.size(), kBlockEnd - kBlockStart));
+                    std::min<std::size_t>(moduleBlock.size(), kBlockSize));
     }
-    if (ConnectBothSides() != LINK_OK) return false;
+    seedReply_ = seedReply;
+    seedReply_.at = std::min(seedReply_.at, kBlockSize);
+    seedReply_.size =
+        std::min({seedReply_.size, seedReply_.bytes.size(), kBlockSize - seedReply_.at});
+    fake::SetAfterExchangeHook(
+        [this](std::span<std::uint8_t> buffer) { TamperWithSeedReply(buffer); });
+    connectResult_ = SeedBridgeFromModuleBlock();
+    fake::SetAfterExchangeHook(nullptr);
 
     // A code waiting in the mailbox is served in the first cycle; the counters count from here.
+    // Both as the reply showed them: the bridge has no other word for them.
     commandBlock_ = publishCommandBlock;
     exportsLost_ = false;
-    std::memcpy(&mailbox_, space + kMailboxOffset, sizeof mailbox_);
-    std::memcpy(slots_.data(), space + kFirstCounter, slots_.size());
+    std::memcpy(blockSeen_.data(), space + kBlockStart, kBlockSize);
+    if (seedReply_.kind == SeedReply::Kind::DataRewritten) {
+        std::memcpy(blockSeen_.data() + seedReply_.at, seedReply_.bytes.data(), seedReply_.size);
+    }
+    std::memcpy(&mailbox_, blockSeen_.data(), sizeof mailbox_);
+    std::memcpy(slots_.data(), blockSeen_.data() + (kFirstCounter - kBlockStart), slots_.size());
     lastSeen_ = slots_;
     sourceAtWrite_ = {};
     seeded_.fill(true);
     std::memcpy(spaceAfterOpen_.data(), space, spaceAfterOpen_.size());
+    // A value the reply showed otherwise than the block holds it stays as the block holds it
+    // until its source changes and it is written.
+    for (std::size_t position = 0; position < kExportEntryCount; ++position) {
+        const ExportEntry& entry = ExportEntries()[position];
+        lagging_[position] = std::memcmp(blockSeen_.data() + (entry.destination - kBlockStart),
+                                         space + entry.destination, entry.size) != 0;
+    }
     counts_ = {};
-    return true;
+    return connectResult_ == LINK_OK;
+}
+
+const char* CycleRig::CheckConnect() const {
+    const bool readArrives =
+        seedReply_.kind != SeedReply::Kind::IdRewritten || seedReply_.id == kReadRecordId;
+    if (readArrives) return connectResult_ == LINK_OK ? nullptr : "connecting failed for no reason";
+    if (connectResult_ != LINK_READ_LEFT_OUT) {
+        return "connecting did not fail though the module's reply left the read out";
+    }
+    const std::span<const std::uint8_t> command = fake::BlockBytes(kCommandBlockName);
+    if (std::any_of(command.begin(), command.end(), [](std::uint8_t byte) { return byte != 0; })) {
+        return "a command reached the add-on from a connect that failed";
+    }
+    return nullptr;
 }
 
 std::span<std::uint8_t> CycleRig::StateBlock() {
@@ -301,6 +376,7 @@ const char* CycleRig::CheckWrite(const fake::LoggedRecord& record, std::size_t& 
         return "a value written twice, or out of the order of the export stages";
     }
     lastPosition = position;
+    lagging_[position] = false;
 
     if (seeded_[position]) {
         seeded_[position] = false;
@@ -340,7 +416,7 @@ void CycleRig::SettleSeededEntries() {
 }
 
 std::uint16_t CycleRig::BytesAtStart(const ExportEntry& entry) const {
-    const std::uint8_t* at = spaceAfterOpen_.data() + entry.destination;
+    const std::uint8_t* at = blockSeen_.data() + (entry.destination - kBlockStart);
     return entry.size == 1 ? at[0] : static_cast<std::uint16_t>(at[0] | at[1] << 8);
 }
 
@@ -350,7 +426,9 @@ const char* CycleRig::CheckBlockShowsSnapshot() const {
         return "the snapshot is not the state block as the add-on left it";
     }
     const std::uint8_t* space = fake::ModuleSpace().bytes;
-    for (const ExportEntry& entry : ExportEntries()) {
+    for (std::size_t position = 0; position < kExportEntryCount; ++position) {
+        if (lagging_[position]) continue;
+        const ExportEntry& entry = ExportEntries()[position];
         const std::uint16_t due = ShownValue(entry);
         const std::uint16_t shown =
             entry.size == 1 ? space[entry.destination]
