@@ -59,11 +59,12 @@ void SetSourceField(CycleRig& rig, FuzzedDataProvider& input) {
     }
 }
 
-// Mostly a whole reply; otherwise the walk cut before the read (id 0), the read's id turned into
-// another (small ids are the ones the protocol knows), or bytes of the block read otherwise.
+// Mostly a whole reply, so that most inputs go on to their cycles; otherwise the walk cut before
+// the read (id 0), the read's id turned into another (small ids are the ones the protocol
+// knows), or bytes of the block read otherwise.
 SeedReply ConsumeSeedReply(FuzzedDataProvider& input) {
     SeedReply reply;
-    switch (input.ConsumeIntegralInRange<int>(0, 7)) {
+    switch (input.ConsumeIntegralInRange<int>(0, 15)) {
         case 0:
             reply.kind = SeedReply::Kind::IdRewritten;
             break;
