@@ -146,6 +146,8 @@ void CycleRig::SetUpWorld() {
     SdkOpen();
     spaceAfterHandshake_ = fake::ModuleSpace();
     viewsAtOpen_ = g_sdk;
+    stateBlock_ = fake::BlockBytes(kStateBlockName);
+    commandBlockBytes_ = fake::BlockBytes(kCommandBlockName);
     worldSetUp_ = true;
 }
 
@@ -170,8 +172,8 @@ bool CycleRig::Start(bool publishCommandBlock, std::span<const std::uint8_t> mod
     fake::ModuleSpace() = spaceAfterHandshake_;
     fake::SetModuleAnswer(1);
     fake::TimeOutNextSends(0);
-    std::memset(StateBlock().data(), 0, kStateViewSize);
-    std::memset(fake::BlockBytes(kCommandBlockName).data(), 0, kCommandViewSize);
+    std::memset(stateBlock_.data(), 0, stateBlock_.size());
+    std::memset(commandBlockBytes_.data(), 0, commandBlockBytes_.size());
     g_sdk = viewsAtOpen_;
     if (!publishCommandBlock) {
         g_sdk.commandMapping = nullptr;
@@ -207,13 +209,14 @@ bool CycleRig::Start(bool publishCommandBlock, std::span<const std::uint8_t> mod
     lastSeen_ = slots_;
     sourceAtWrite_ = {};
     seeded_.fill(true);
-    std::memcpy(spaceAfterOpen_.data(), space, spaceAfterOpen_.size());
+    settled_ = false;
+    std::memcpy(blockAtOpen_.data(), space + kBlockStart, kBlockSize);
     // A value the reply showed otherwise than the block holds it stays as the block holds it
     // until its source changes and it is written.
     for (std::size_t position = 0; position < kExportEntryCount; ++position) {
-        const ExportEntry& entry = ExportEntries()[position];
-        lagging_[position] = std::memcmp(blockSeen_.data() + (entry.destination - kBlockStart),
-                                         space + entry.destination, entry.size) != 0;
+        const std::size_t at = ExportEntries()[position].destination - kBlockStart;
+        lagging_[position] =
+            std::memcmp(&blockSeen_[at], &blockAtOpen_[at], ExportEntries()[position].size) != 0;
     }
     counts_ = {};
     return connectResult_ == LINK_OK;
@@ -226,7 +229,7 @@ const char* CycleRig::CheckConnect() const {
     if (connectResult_ != LINK_READ_LEFT_OUT) {
         return "connecting did not fail though the module's reply left the read out";
     }
-    const std::span<const std::uint8_t> command = fake::BlockBytes(kCommandBlockName);
+    const std::span<const std::uint8_t> command = commandBlockBytes_;
     if (std::any_of(command.begin(), command.end(), [](std::uint8_t byte) { return byte != 0; })) {
         return "a command reached the add-on from a connect that failed";
     }
@@ -234,11 +237,11 @@ const char* CycleRig::CheckConnect() const {
 }
 
 std::span<std::uint8_t> CycleRig::StateBlock() {
-    return fake::BlockBytes(kStateBlockName);
+    return stateBlock_;
 }
 
 std::span<std::uint8_t> CycleRig::CommandBlock() {
-    return commandBlock_ ? fake::BlockBytes(kCommandBlockName) : std::span<std::uint8_t>();
+    return commandBlock_ ? commandBlockBytes_ : std::span<std::uint8_t>();
 }
 
 void CycleRig::PostMailbox(std::int16_t code) {
@@ -408,10 +411,13 @@ void CycleRig::ResyncSources() {
 // The first cycle compared every value with what connecting read; those it did not write were
 // equal to it, so from now on their sources as they are now count as sent.
 void CycleRig::SettleSeededEntries() {
+    if (settled_) return;
+    settled_ = true;
+    const auto& entries = ExportEntries();
     for (std::size_t position = 0; position < kExportEntryCount; ++position) {
         if (!seeded_[position]) continue;
         seeded_[position] = false;
-        TakeSources(ExportEntries()[position], sourceAtWrite_[position]);
+        TakeSources(entries[position], sourceAtWrite_[position]);
     }
 }
 
@@ -421,14 +427,14 @@ std::uint16_t CycleRig::BytesAtStart(const ExportEntry& entry) const {
 }
 
 const char* CycleRig::CheckBlockShowsSnapshot() const {
-    if (std::memcmp(g_bridge.snapshot, fake::BlockBytes(kStateBlockName).data(), kSnapshotSize) !=
-        0) {
+    if (std::memcmp(g_bridge.snapshot, stateBlock_.data(), kSnapshotSize) != 0) {
         return "the snapshot is not the state block as the add-on left it";
     }
     const std::uint8_t* space = fake::ModuleSpace().bytes;
+    const auto& entries = ExportEntries();
     for (std::size_t position = 0; position < kExportEntryCount; ++position) {
         if (lagging_[position]) continue;
-        const ExportEntry& entry = ExportEntries()[position];
+        const ExportEntry& entry = entries[position];
         const std::uint16_t due = ShownValue(entry);
         const std::uint16_t shown =
             entry.size == 1 ? space[entry.destination]
@@ -437,7 +443,7 @@ const char* CycleRig::CheckBlockShowsSnapshot() const {
         if (shown != due) return "the block does not show a value of the snapshot";
     }
     for (std::uint32_t at = kMailboxOffset + 2; at < kFirstCounter; ++at) {
-        if (ReservedByte(at) && space[at] != spaceAfterOpen_[at]) {
+        if (ReservedByte(at) && space[at] != blockAtOpen_[at - kBlockStart]) {
             return "a byte nobody owns has changed";
         }
     }
@@ -446,7 +452,7 @@ const char* CycleRig::CheckBlockShowsSnapshot() const {
 
 const char* CycleRig::CheckCommandBlock(const Expected& expected) const {
     if (!commandBlock_) return nullptr;
-    const std::uint8_t* block = fake::BlockBytes(kCommandBlockName).data();
+    const std::uint8_t* block = commandBlockBytes_.data();
     if (std::memcmp(block + kKeptWordStart, commandBefore_.data() + kKeptWordStart,
                     kKeptWordEnd - kKeptWordStart) != 0 ||
         block[kSpareByte] != commandBefore_[kSpareByte]) {
@@ -474,9 +480,10 @@ const char* CycleRig::CheckCommandBlock(const Expected& expected) const {
 
 const char* CycleRig::CheckSpaceOutsideBlock() const {
     const std::uint8_t* space = fake::ModuleSpace().bytes;
-    if (std::memcmp(space, spaceAfterOpen_.data(), kBlockStart) != 0 ||
-        std::memcmp(space + kBlockEnd, spaceAfterOpen_.data() + kBlockEnd,
-                    spaceAfterOpen_.size() - kBlockEnd) != 0) {
+    const std::uint8_t* before = spaceAfterHandshake_.bytes;
+    if (std::memcmp(space, before, kBlockStart) != 0 ||
+        std::memcmp(space + kBlockEnd, before + kBlockEnd,
+                    exchange::kModuleSpaceSize - kBlockEnd) != 0) {
         return "an offset outside 0x9400..0x94F7 has changed";
     }
     if (fake::ModuleSpace().greetingWrites != 1) return "the greeting was written again";

@@ -126,6 +126,8 @@ class CycleRig {
     bool worldSetUp_ = false;
     exchange::ModuleSpace spaceAfterHandshake_{};  // the module as the link left it at opening
     SdkViews viewsAtOpen_{};                       // both views, as opening them left them
+    std::span<std::uint8_t> stateBlock_;           // the add-on's blocks, for the process's life
+    std::span<std::uint8_t> commandBlockBytes_;
     SeedReply seedReply_{};
     LinkResult connectResult_ = LINK_OK;
     bool commandBlock_ = false;
@@ -138,10 +140,11 @@ class CycleRig {
     // Values whose last-sent copy is still what connecting read from the block: until the first
     // cycle compared them, a write needs a source that the block's bytes do not give back.
     std::array<bool, kExportEntryCount> seeded_{};
+    bool settled_ = false;  // the first cycle has compared every seeded value
     // Values the seed reply showed otherwise than the block held them, not written since.
     std::array<bool, kExportEntryCount> lagging_{};
-    std::array<std::uint8_t, exchange::kModuleSpaceSize> spaceAfterOpen_{};
-    std::array<std::uint8_t, kBlockSize> blockSeen_{};  // the block as the seed reply showed it
+    std::array<std::uint8_t, kBlockSize> blockAtOpen_{};  // the block as the module held it
+    std::array<std::uint8_t, kBlockSize> blockSeen_{};    // the block as the seed reply showed it
     RigCounts counts_{};
 };
 
