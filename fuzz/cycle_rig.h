@@ -117,7 +117,11 @@ class CycleRig {
     void ResyncSources();
     void SettleSeededEntries();
     std::uint16_t BytesAtStart(const ExportEntry& entry) const;
-    const char* CheckBlockShowsSnapshot() const;
+    const char* CheckBlockShowsSnapshot();
+    const char* CheckEveryValue() const;
+    void WriteDue(const ExportEntry& entry);
+    void RebuildDueBlock();
+    void UpdateDueBlock();
     const char* CheckCommandBlock(const Expected& expected) const;
 
     void SetUpWorld();
@@ -143,8 +147,23 @@ class CycleRig {
     bool settled_ = false;  // the first cycle has compared every seeded value
     // Values the seed reply showed otherwise than the block held them, not written since.
     std::array<bool, kExportEntryCount> lagging_{};
+    std::size_t laggingLeft_ = 0;
     std::array<std::uint8_t, kBlockSize> blockAtOpen_{};  // the block as the module held it
     std::array<std::uint8_t, kBlockSize> blockSeen_{};    // the block as the seed reply showed it
+
+    // The block as the snapshot says it must read (reserved bytes as at connecting), kept up to
+    // date piece by piece of the snapshot: a cycle works out again only the values whose
+    // sources lie in a piece that changed, and compares the block in one go.
+    static constexpr std::size_t kPieceSize = 256;
+    static constexpr std::size_t kPieces = (kStateViewSize + kPieceSize - 1) / kPieceSize;
+    struct PieceEntries {
+        std::size_t count;
+        std::array<std::uint8_t, kExportEntryCount> positions;  // values with a source in it
+    };
+    std::array<PieceEntries, kPieces> pieceEntries_{};
+    std::array<std::uint8_t, kPieces * kPieceSize> snapshotAtDue_{};
+    std::array<std::uint8_t, kBlockSize> dueBlock_{};
+    bool dueBlockValid_ = false;
     RigCounts counts_{};
 };
 
