@@ -78,9 +78,11 @@ class CycleRig {
 
     // A fresh process in a fresh world, as the shell leaves it after start-up: the module
     // running, the add-on's blocks published (the command block only if asked), both sides
-    // connected as the shell connects them. The module's block holds `moduleBlock` from 0x9400
-    // on (zeros beyond it), as a module keeps it from an earlier run, and the module answers the
-    // read of it with `seedReply`. False if connecting failed: then no cycle may run.
+    // connected. The first Start opens the link and the views as the shell does; every Start
+    // puts everything back to its start values and reads the block that seeds the bridge, the
+    // part of connecting that depends on the module. The module's block holds `moduleBlock` from
+    // 0x9400 on (zeros beyond it), as a module keeps it from an earlier run, and the module answers
+    // the read of it with `seedReply`. False if connecting failed: then no cycle may run.
     bool Start(bool publishCommandBlock, std::span<const std::uint8_t> moduleBlock = {},
                const SeedReply& seedReply = {});
 
