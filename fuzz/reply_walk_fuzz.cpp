@@ -4,8 +4,10 @@
 //
 // Whatever the buffer holds, the walk must stay inside it and inside each destination: every
 // destination sits between guard bytes, and after the exchange holds either its old bytes or the
-// data area of its own record. A module that keeps to the protocol (it changes data areas only)
-// gets every read delivered, and the link serves a further exchange as if nothing had happened.
+// data area of its own record, and the count of records walked ends where the reads handed on
+// do. A module that keeps to the protocol (it changes data areas only) gets every read
+// delivered, and the link serves a further exchange as if nothing had happened. The link opens
+// once per process; each input starts from the same module space and an empty queue.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
