@@ -72,10 +72,18 @@ void SeedSingleValues(const BridgeBlock& block) {
 }  // namespace
 
 LinkResult SeedBridgeFromModuleBlock() {
-    // A destination must stay valid until the exchange returns: this frame outlives it.
-    BridgeBlock block;
+    // A destination must stay valid until the exchange returns: this frame outlives it. Zeroed,
+    // so that no stack bytes can ever pass for the block.
+    BridgeBlock block = {};
     if (!LinkRead(kBridgeBlockStart, sizeof block, block, g_bridge.linkResult) ||
         !LinkProcess(g_bridge.linkResult)) {
+        return g_bridge.linkResult;
+    }
+    // A reply may succeed and still leave the read out. Zeros are no safer than stack bytes to
+    // seed from (a counter taken as 0 makes every turned counter a command nobody gave), so a
+    // read that did not arrive fails the connect.
+    if (g_link.recordsWalked != 1) {
+        g_bridge.linkResult = LINK_READ_LEFT_OUT;
         return g_bridge.linkResult;
     }
     SeedInputs(block);

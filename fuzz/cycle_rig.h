@@ -10,6 +10,10 @@
 //     nine reads of the inputs; in the first cycle, only when the block's bytes at connecting,
 //     widened into the source's type, do not equal the source;
 //   - connecting forwards no counter the block held as a turn, and a code it held once;
+//   - connecting succeeds exactly when the module's reply brought the read of the block, and
+//     otherwise fails for that reason (LINK_READ_LEFT_OUT); bytes the reply changed in the
+//     read's data are the module's word for its block. So no command reaches the add-on that
+//     the module's clients, as the block showed them, did not give;
 //   - after a cycle that succeeded, the block shows every value of the snapshot (nothing lost,
 //     nothing corrupted on the way), unless an earlier exchange never reached the module;
 //   - the command block holds the command the rules call for: a mailbox code 0..32767 with 0.0,
@@ -17,7 +21,10 @@
 //     what it held before when nothing was due. Offsets 4..7 and 16 never change;
 //   - the cycle's result is that of its last exchange.
 //
-// Nothing here allocates once Start has returned, so a soak can count allocations across cycles.
+// Nothing here allocates once the first Start has returned: the world, the link and the add-on's
+// views are made once per process, and each Start puts them back to their start values, so a
+// soak can count allocations and a fuzzer runs many thousands of starts a second. Nothing else
+// may reset the fake world while a rig is in use.
 #pragma once
 
 #include <array>
@@ -41,6 +48,21 @@ struct ExchangeFaults {
     bool badAnswer = false;      // every exchange is carried out but answered with 0
 };
 
+// What the module leaves in its reply to the read that seeds the bridge, once it has carried it
+// out.
+struct SeedReply {
+    enum class Kind : std::uint8_t {
+        Whole,          // as the protocol asks
+        IdRewritten,    // `id` stands where the read's id was: 0 ends the walk before it
+        DataRewritten,  // `size` bytes of the block from `at` on read as `bytes`
+    };
+    Kind kind = Kind::Whole;
+    std::uint32_t id = 0;
+    std::size_t at = 0;
+    std::size_t size = 0;
+    std::array<std::uint8_t, 8> bytes{};
+};
+
 struct RigCounts {
     std::uint64_t cycles;
     std::uint64_t exchanges;
@@ -52,12 +74,20 @@ struct RigCounts {
 class CycleRig {
   public:
     static constexpr std::size_t kBytesPerEntry = 64;  // up to eight 8-byte source fields
+    static constexpr std::size_t kBlockSize = 0xF8;    // 0x9400..0x94F7
 
     // A fresh process in a fresh world, as the shell leaves it after start-up: the module
     // running, the add-on's blocks published (the command block only if asked), both sides
-    // connected as the shell connects them. The module's block holds `moduleBlock` from 0x9400
-    // on (zeros beyond it), as a module keeps it from an earlier run. False if connecting failed.
-    bool Start(bool publishCommandBlock, std::span<const std::uint8_t> moduleBlock = {});
+    // connected. The first Start opens the link and the views as the shell does; every Start
+    // puts everything back to its start values and reads the block that seeds the bridge, the
+    // part of connecting that depends on the module. The module's block holds `moduleBlock` from
+    // 0x9400 on (zeros beyond it), as a module keeps it from an earlier run, and the module answers
+    // the read of it with `seedReply`. False if connecting failed: then no cycle may run.
+    bool Start(bool publishCommandBlock, std::span<const std::uint8_t> moduleBlock = {},
+               const SeedReply& seedReply = {});
+
+    // Whether the last Start connected exactly when the rules say, and handed the add-on nothing.
+    const char* CheckConnect() const;
 
     std::span<std::uint8_t> StateBlock();    // as the add-on writes it
     std::span<std::uint8_t> CommandBlock();  // as the add-on sees it; empty when not published
@@ -89,9 +119,23 @@ class CycleRig {
     void ResyncSources();
     void SettleSeededEntries();
     std::uint16_t BytesAtStart(const ExportEntry& entry) const;
-    const char* CheckBlockShowsSnapshot() const;
+    const char* CheckBlockShowsSnapshot();
+    const char* CheckEveryValue() const;
+    void WriteDue(const ExportEntry& entry);
+    void RebuildDueBlock();
+    void UpdateDueBlock();
     const char* CheckCommandBlock(const Expected& expected) const;
 
+    void SetUpWorld();
+    void TamperWithSeedReply(std::span<std::uint8_t> buffer) const;
+
+    bool worldSetUp_ = false;
+    exchange::ModuleSpace spaceAfterHandshake_{};  // the module as the link left it at opening
+    SdkViews viewsAtOpen_{};                       // both views, as opening them left them
+    std::span<std::uint8_t> stateBlock_;           // the add-on's blocks, for the process's life
+    std::span<std::uint8_t> commandBlockBytes_;
+    SeedReply seedReply_{};
+    LinkResult connectResult_ = LINK_OK;
     bool commandBlock_ = false;
     bool exportsLost_ = false;  // an exchange with writes in it never reached the module
     std::int16_t mailbox_ = 0;  // the bridge's mailbox as the rules leave it
@@ -102,7 +146,26 @@ class CycleRig {
     // Values whose last-sent copy is still what connecting read from the block: until the first
     // cycle compared them, a write needs a source that the block's bytes do not give back.
     std::array<bool, kExportEntryCount> seeded_{};
-    std::array<std::uint8_t, exchange::kModuleSpaceSize> spaceAfterOpen_{};
+    bool settled_ = false;  // the first cycle has compared every seeded value
+    // Values the seed reply showed otherwise than the block held them, not written since.
+    std::array<bool, kExportEntryCount> lagging_{};
+    std::size_t laggingLeft_ = 0;
+    std::array<std::uint8_t, kBlockSize> blockAtOpen_{};  // the block as the module held it
+    std::array<std::uint8_t, kBlockSize> blockSeen_{};    // the block as the seed reply showed it
+
+    // The block as the snapshot says it must read (reserved bytes as at connecting), kept up to
+    // date piece by piece of the snapshot: a cycle works out again only the values whose
+    // sources lie in a piece that changed, and compares the block in one go.
+    static constexpr std::size_t kPieceSize = 256;
+    static constexpr std::size_t kPieces = (kStateViewSize + kPieceSize - 1) / kPieceSize;
+    struct PieceEntries {
+        std::size_t count;
+        std::array<std::uint8_t, kExportEntryCount> positions;  // values with a source in it
+    };
+    std::array<PieceEntries, kPieces> pieceEntries_{};
+    std::array<std::uint8_t, kPieces * kPieceSize> snapshotAtDue_{};
+    std::array<std::uint8_t, kBlockSize> dueBlock_{};
+    bool dueBlockValid_ = false;
     RigCounts counts_{};
 };
 

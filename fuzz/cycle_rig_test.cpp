@@ -160,4 +160,38 @@ TEST_F(CycleRigTest, CatchesABridgeThatIgnoresTheBlockItConnectedTo) {
     EXPECT_EQ(RunCycleChecked(), "a value written though the block held it when connecting");
 }
 
+// The module's reply to the read of its block, tampered with: connecting must fail exactly when
+// the read is left out, and a reply that shows other counters is the module's word for them.
+TEST_F(CycleRigTest, ConnectsExactlyWhenTheSeedReplyBringsTheRead) {
+    using Kind = cycle_checks::SeedReply::Kind;
+    struct Case {
+        const char* what;
+        cycle_checks::SeedReply reply;
+        bool connects;
+    };
+    const Case cases[] = {
+        {"whole", {}, true},
+        {"walk cut before the read", {.kind = Kind::IdRewritten, .id = 0}, false},
+        {"read turned into a write", {.kind = Kind::IdRewritten, .id = kWriteRecordId}, false},
+        {"unknown id", {.kind = Kind::IdRewritten, .id = 0xDEADBEEF}, false},
+        {"id written over with its own value",
+         {.kind = Kind::IdRewritten, .id = kReadRecordId},
+         true},
+        {"counters shown otherwise",
+         {.kind = Kind::DataRewritten, .at = 0xF0, .size = 8, .bytes = {9, 9, 9, 9, 9, 9, 9, 9}},
+         true},
+    };
+    std::uint8_t block[0xF8] = {};
+    block[0] = block[1] = 0xFF;  // the mailbox, emptied
+    for (std::size_t k = 0; k < 8; ++k) block[0xF0 + k] = static_cast<std::uint8_t>(40 + k);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(rig.Start(true, block, c.reply), c.connects);
+        EXPECT_STREQ(rig.CheckConnect(), nullptr);
+        if (c.connects) {
+            EXPECT_EQ(RunCycleChecked(), "");
+        }
+    }
+}
+
 }  // namespace

@@ -22,6 +22,7 @@ constexpr LinkResultText kReasons[] = {
     {LINK_BAD_REPLY,          "The module received the request but refused it: check the IPC module, then File > Reconnect."},
     {LINK_MODULE_NOT_RUNNING, "The simulator's IPC module does not answer: install or enable it, then File > Reconnect."},
     {LINK_QUEUE_FULL,         "The shared request buffer overflowed: choose File > Reconnect."},
+    {LINK_READ_LEFT_OUT,      "The module's reply left the read of the bridge's block out: check the IPC module, then File > Reconnect."},
 };
 // clang-format on
 

@@ -70,20 +70,21 @@ bool SendToModule(DWORD_PTR& answer, DWORD& lastError) {
 // buffer, so every record is checked against the client's own note of it, and nothing is read
 // past the bytes the queue occupied nor written past what the read asked for. The first record
 // that does not match, or anything standing where the terminator was put, ends the walk as an
-// unknown record would: its id is overwritten with 0.
-void DistributeReplies(std::uint32_t recordCount) {
+// unknown record would: its id is overwritten with 0. Returns the number of records walked,
+// recordCount unless the walk ended early.
+std::uint32_t DistributeReplies(std::uint32_t recordCount) {
     std::uint8_t* const start = g_link.bufferStart;
     std::size_t pos = 0;
     for (std::uint32_t index = 0; index < recordCount; ++index) {
         const QueuedRecord& note = g_link.queued[index];
         const std::uint32_t id = LoadWord(start + pos + kRecordIdField);
-        if (id == kTerminatorId) return;
+        if (id == kTerminatorId) return index;
         const bool isRead = note.id == kReadRecordId;
         const std::uint32_t expectedToken = isRead && note.destination != nullptr ? index + 1 : 0;
         if (id != note.id || LoadWord(start + pos + kRecordSizeField) != note.size ||
             (isRead && LoadWord(start + pos + kRecordDestinationField) != expectedToken)) {
             StoreWord(start + pos + kRecordIdField, kTerminatorId);
-            return;
+            return index;
         }
         if (!isRead) {
             pos += kWriteHeaderSize + note.size;
@@ -96,6 +97,7 @@ void DistributeReplies(std::uint32_t recordCount) {
     }
     // Every queued record was walked; pos is where the terminator was stored.
     if (LoadWord(start + pos) != kTerminatorId) StoreWord(start + pos, kTerminatorId);
+    return recordCount;
 }
 
 }  // namespace
@@ -141,10 +143,14 @@ bool LinkProcess(LinkResult& result) {
     DWORD_PTR answer = 0;
     // Kept for the window: access denied tells a module running with higher rights.
     if (!SendToModule(answer, g_link.lastSendError)) {
+        g_link.recordsWalked = 0;
         return Fail(g_link.lastSendError == 0 ? LINK_TIMEOUT : LINK_SEND_FAILED, result);
     }
-    if (answer != 1) return Fail(LINK_BAD_REPLY, result);
+    if (answer != 1) {
+        g_link.recordsWalked = 0;
+        return Fail(LINK_BAD_REPLY, result);
+    }
 
-    DistributeReplies(recordCount);
+    g_link.recordsWalked = DistributeReplies(recordCount);
     return Succeed(result);
 }

@@ -38,6 +38,7 @@ struct LinkState {
     std::uint32_t openCount;      // second number of the mapping name, never reset
     std::uint32_t queuedCount;    // records queued since the last exchange
     DWORD lastSendError;          // the last error after the last exchange whose sends all failed
+    std::uint32_t recordsWalked;  // records of the last exchange sent that its reply kept intact
     QueuedRecord queued[kMaxQueuedRecords];
 };
 
@@ -45,6 +46,11 @@ extern LinkState g_link;
 
 bool LinkRead(std::uint32_t offset, std::uint32_t size, void* destination, LinkResult& result);
 bool LinkWrite(std::uint32_t offset, std::uint32_t size, const void* source, LinkResult& result);
+// Sends the queue and hands each read its data. A reply may leave reads out (the walk stops at
+// the first record the module disturbed): those destinations keep their old bytes and the
+// exchange still succeeds. A caller that needs every read compares g_link.recordsWalked with
+// the records it queued: the reads among the first recordsWalked records arrived, no later one
+// did. It is 0 after an exchange that was sent and failed.
 bool LinkProcess(LinkResult& result);
 
 bool LinkOpen(std::uint32_t requiredSimulator, LinkResult& result);

@@ -39,6 +39,7 @@ TEST(LinkFailureReasonTest, EachFailureHasItsOwnSentenceSayingWhatToDo) {
         {LINK_BAD_REPLY, 0, "refused it"},
         {LINK_MODULE_NOT_RUNNING, 0, "IPC module does not answer"},
         {LINK_QUEUE_FULL, 0, "overflowed"},
+        {LINK_READ_LEFT_OUT, 0, "module's reply left the read"},
         {42, 0, "does not know"},
     };
     std::set<std::string> sentences;

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "bridge/bridge.h"
+#include "bridge/bridge_block.h"
 #include "bridge/connection.h"
 #include "tests/unit/cycle_world.h"
 
@@ -152,6 +153,27 @@ TEST_F(ReconnectTest, AModuleThatDoesNotAnswerTheSeedingReadIsAConnectFailure) {
     DisconnectBothSides();
     EXPECT_EQ(fake::LiveAtomCount(), 0u);
     EXPECT_EQ(ConnectBothSides(), LINK_OK);
+}
+
+// A module whose reply succeeds but leaves the read of its block out (the first record's id
+// overwritten with the terminator) has not connected: seeding from bytes that never arrived
+// takes counters the module does not hold, and the first cycle forwards turns nobody made.
+TEST_F(ReconnectTest, ASeedReplyThatLeavesTheReadOutIsAConnectFailure) {
+    DisconnectBothSides();
+    for (std::size_t k = 0; k < 8; ++k)
+        cycle_world::SetCounter(k, static_cast<std::uint8_t>(40 + k));
+    cycle_world::PostCode(1234);
+    cycle_world::ClearCommand();
+    fake::SetAfterExchangeHook([](std::span<std::uint8_t> buffer) {
+        std::uint32_t offset;
+        std::memcpy(&offset, buffer.data() + kRecordOffsetField, sizeof offset);
+        if (offset != kBridgeBlockStart) return;
+        const std::uint32_t terminator = kTerminatorId;
+        std::memcpy(buffer.data() + kRecordIdField, &terminator, sizeof terminator);
+    });
+    EXPECT_EQ(ConnectBothSides(), LINK_READ_LEFT_OUT);
+    fake::SetAfterExchangeHook({});
+    EXPECT_EQ(cycle_world::CommandCode(), -7);
 }
 
 }  // namespace

@@ -114,6 +114,7 @@ TEST_F(OpenLinkTest, AnswerOtherThanOneIsABadReplyThatWritesNoDestination) {
         EXPECT_EQ(before.Exchanges(), 1u);
         EXPECT_EQ(before.Sleeps(), 0u);
         EXPECT_EQ(into, kUntouched);
+        EXPECT_EQ(g_link.recordsWalked, 0u);
 
         // The queue starts again at byte 0.
         ASSERT_TRUE(LinkRead(0x3308, 4, &into, result));
@@ -164,6 +165,7 @@ TEST_F(OpenLinkTest, ReplyWalkStopsAtTheFirstRecordThatIsNotAsQueued) {
         for (int k = 0; k < 3; ++k) {
             EXPECT_EQ(into[k], k < c.distributed ? 0x1000u + k : kUntouched) << "read " << k;
         }
+        EXPECT_EQ(g_link.recordsWalked, static_cast<std::uint32_t>(c.distributed));
         const std::size_t idPos = c.pos - c.pos % 20;
         EXPECT_EQ(WordAt(g_link.bufferStart, idPos) == 0, c.idCleared || c.value == 0);
     }
@@ -182,6 +184,7 @@ TEST_F(OpenLinkTest, ReplyWalkChecksWriteRecordsToo) {
     fake::SetAfterExchangeHook(nullptr);
     EXPECT_EQ(result, LINK_OK);
     EXPECT_EQ(into, kUntouched);
+    EXPECT_EQ(g_link.recordsWalked, 0u);
     EXPECT_EQ(WordAt(g_link.bufferStart, 0), 0u);
 }
 

@@ -22,6 +22,7 @@ constexpr LinkResultText kResultNames[] = {
     {LINK_BAD_REPLY,          "LINK_BAD_REPLY: the module answered other than 1"},
     {LINK_MODULE_NOT_RUNNING, "LINK_MODULE_NOT_RUNNING"},
     {LINK_QUEUE_FULL,         "LINK_QUEUE_FULL"},
+    {LINK_READ_LEFT_OUT,      "LINK_READ_LEFT_OUT: the module's reply left a read out"},
 };
 // clang-format on
 
