@@ -120,14 +120,10 @@ TEST_F(QuorvaneWithStandIns, ModuleThatStopsAnsweringEndsTheCycles) {
     ASSERT_NO_FATAL_FAILURE(StartWithBothSides());
     ASSERT_TRUE(ExchangesArrive(20));
 
-    DWORD moduleThreadId =
-        GetWindowThreadProcessId(FindWindowA(kModuleWindowClasses[0], nullptr), nullptr);
-    HANDLE moduleThread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, moduleThreadId);
+    const HANDLE moduleThread = SuspendModule();
     ASSERT_NE(moduleThread, nullptr);
-    SuspendThread(moduleThread);
     const bool failed = quorvane_.WaitForTraceLength(3, kHungExchangeTimeoutMs);
-    ResumeThread(moduleThread);
-    CloseHandle(moduleThread);
+    ResumeModule(moduleThread);
     ASSERT_TRUE(failed);
     EXPECT_EQ(quorvane_.Trace()[2].text, L"Status: NOT OK");
 

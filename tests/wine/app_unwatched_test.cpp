@@ -217,11 +217,8 @@ TEST_F(QuorvaneUnwatched, ASilentModuleNeverHoldsTheWindowAndOkFollowsOnceItAnsw
     ASSERT_TRUE(quorvane_.Start());
     ASSERT_TRUE(quorvane_.WaitForWindow());
     ASSERT_EQ(quorvane_.StatusText(), L"Status: NOT OK");
-    const DWORD moduleThreadId =
-        GetWindowThreadProcessId(FindWindowA(kModuleWindowClasses[0], nullptr), nullptr);
-    const HANDLE moduleThread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, moduleThreadId);
+    const HANDLE moduleThread = SuspendModule();
     ASSERT_NE(moduleThread, nullptr);
-    SuspendThread(moduleThread);
 
     unsigned unanswered = 0;
     for (int probe = 0; probe < 30 * 4; ++probe) {
@@ -232,8 +229,7 @@ TEST_F(QuorvaneUnwatched, ASilentModuleNeverHoldsTheWindowAndOkFollowsOnceItAnsw
     }
     const std::wstring moduleLine = quorvane_.PanelLine(IDC_PANEL_MODULE);
     ASSERT_TRUE(StartAddon("--script"));
-    ResumeThread(moduleThread);
-    CloseHandle(moduleThread);
+    ResumeModule(moduleThread);
     EXPECT_EQ(unanswered, 0u);
     EXPECT_EQ(moduleLine, L"Simulator module: not answering; it may be loading or frozen.");
     EXPECT_TRUE(

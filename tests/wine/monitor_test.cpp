@@ -263,19 +263,13 @@ TEST_F(MonitorTest, ConsoleViewKeepsItsRowsAndGivesBackCursorAndLink) {
         EXPECT_FALSE(monitor.CursorVisible());
         HANDLE moduleThread = nullptr;
         if (ending.hangModule) {
-            const DWORD threadId =
-                GetWindowThreadProcessId(FindWindowA(kModuleWindowClasses[0], nullptr), nullptr);
-            moduleThread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+            moduleThread = SuspendModule();
             ASSERT_NE(moduleThread, nullptr);
-            SuspendThread(moduleThread);
             Sleep(500);
         }
         if (ending.pressCtrlC) monitor.PressCtrlC();
         EXPECT_EQ(monitor.ExitCodeWithin(8000), ending.exitCode);
-        if (moduleThread != nullptr) {
-            ResumeThread(moduleThread);
-            CloseHandle(moduleThread);
-        }
+        if (moduleThread != nullptr) ResumeModule(moduleThread);
         EXPECT_TRUE(monitor.CursorVisible());
         EXPECT_FALSE(monitor.BufferAtomHeld());
     }

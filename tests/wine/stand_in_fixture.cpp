@@ -36,3 +36,16 @@ std::uint32_t StandInTest::ModuleOffset32(std::uint32_t offset) const {
     ReadOffsets(offsets_, offset, &value, sizeof value);
     return value;
 }
+
+HANDLE SuspendModule() {
+    const DWORD threadId =
+        GetWindowThreadProcessId(FindWindowA(kModuleWindowClasses[0], nullptr), nullptr);
+    const HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+    if (thread != nullptr) SuspendThread(thread);
+    return thread;
+}
+
+void ResumeModule(HANDLE thread) {
+    ResumeThread(thread);
+    CloseHandle(thread);
+}

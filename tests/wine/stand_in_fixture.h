@@ -11,6 +11,11 @@
 #include "tests/wine/stand_in_process.h"
 #include "tools/kit-module/offsets_mapping.h"
 
+// The running module's window thread, suspended: a module that is loading or frozen, whose
+// window answers nothing. Null when there is no module window. ResumeModule lets it answer again.
+HANDLE SuspendModule();
+void ResumeModule(HANDLE thread);
+
 class StandInTest : public ::testing::Test {
   protected:
     // Starts kit-module.exe with `arguments`, waits until its window exists and opens its offset
