@@ -287,10 +287,9 @@ TEST_F(QuorvaneUnwatched, TheSessionsEndIsLoggedAndLetsGoOfBothSides) {
 
     ASSERT_NO_FATAL_FAILURE(Send(WM_ENDSESSION, TRUE));
     EXPECT_FALSE(quorvane_.BufferNameHeld(1));
-    const std::string log = Log();
-    const std::size_t exit = log.find("Quorvane exits after ");
-    ASSERT_NE(exit, std::string::npos) << log;
-    EXPECT_NE(log.compare(exit, 23, "Quorvane exits after 0 "), 0) << log;
+    const std::vector<unsigned long long> exits = NumbersAfter("Quorvane exits after ");
+    ASSERT_EQ(exits.size(), 1u) << Log();
+    EXPECT_GT(exits[0], 0u) << "the cycles run";
     DWORD exitCode = 1;
     EXPECT_TRUE(quorvane_.WaitForExit(5000, exitCode));
     EXPECT_EQ(exitCode, 0u);
