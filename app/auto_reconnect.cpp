@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "app/quorvane.h"
-#include "unwatched/log_file.h"
-#include "unwatched/settings.h"
+#include "log/log_file.h"
+#include "shell/settings.h"
 
 RetrySchedule g_retry;
 

@@ -13,8 +13,8 @@
 #include "app/quorvane.h"
 #include "bridge/bridge.h"
 #include "quorvane_version.h"  // written by CMake from project(VERSION)
-#include "unwatched/log_file.h"
-#include "unwatched/pace.h"
+#include "log/log_file.h"
+#include "shell/pace.h"
 
 ConnectCause g_connectCause;
 

@@ -5,11 +5,11 @@
 // After windows.h, whose types it needs.
 #include <commctrl.h>
 
-#include "app/dpi.h"
+#include "shell/dpi.h"
 #include "app/quorvane.h"
 #include "bridge/connection.h"
-#include "unwatched/log_file.h"
-#include "unwatched/single_instance.h"
+#include "log/log_file.h"
+#include "shell/single_instance.h"
 
 HINSTANCE g_instance;
 HWND g_mainWindow;

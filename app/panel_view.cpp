@@ -10,7 +10,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "app/dpi.h"
+#include "shell/dpi.h"
 #include "app/quorvane.h"
 
 namespace {

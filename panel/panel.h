@@ -7,7 +7,7 @@
 
 #include "platform/win32.h"
 #include "simlink/link_result.h"
-#include "unwatched/retry_schedule.h"
+#include "shell/retry_schedule.h"
 
 // Where the bridge stands. Starting counts as not started: nothing has run yet.
 enum class BridgePhase {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/bridge_run.h"
+#include "shell/bridge_run.h"
 #include "tests/unit/cycle_world.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The clock that paces the cycles, against a stand-in Windows: the best clock it gives is taken,
 // a refusal falls back to the next, and every path of the shell that ends the cycles ends the
 // pacing thread, leaves no handle and gives the 1 ms resolution back exactly once.
-#include "app/cycle_timer.h"
+#include "shell/cycle_timer.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/bridge_run.h"
+#include "shell/bridge_run.h"
 #include "tests/unit/cycle_world.h"
 
 namespace {

@@ -8,12 +8,12 @@
 
 #include "bridge/connection.h"
 #include "tests/unit/cycle_world.h"
-#include "unwatched/log_file.h"
-#include "unwatched/log_line.h"
-#include "unwatched/pace.h"
-#include "unwatched/retry_schedule.h"
-#include "unwatched/settings.h"
-#include "unwatched/single_instance.h"
+#include "log/log_file.h"
+#include "log/log_line.h"
+#include "shell/pace.h"
+#include "shell/retry_schedule.h"
+#include "shell/settings.h"
+#include "shell/single_instance.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dpi.h"
+#include "shell/dpi.h"
 #include "app/resource_ids.h"
 #include "bridge/bridge.h"
 #include "panel/panel.h"

@@ -7,7 +7,7 @@
 #include "app/resource_ids.h"
 #include "platform/win32.h"
 #include "tools/console/console.h"
-#include "unwatched/settings.h"
+#include "shell/settings.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "unwatched/log_file.h"
+#include "log/log_file.h"
 
 #include <cstdarg>
 #include <cwchar>
 
-#include "unwatched/log_line.h"
+#include "log/log_line.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/bridge_run.h"
+#include "shell/bridge_run.h"
 
 #include "bridge/bridge.h"
 #include "bridge/connection.h"

@@ -1,4 +1,4 @@
-#include "unwatched/settings.h"
+#include "shell/settings.h"
 
 #include "platform/win32.h"
 

@@ -1,9 +1,9 @@
-#include "unwatched/single_instance.h"
+#include "shell/single_instance.h"
 
 #include <cstdio>
 
 #include "platform/win32.h"
-#include "unwatched/log_file.h"
+#include "log/log_file.h"
 
 namespace {
 

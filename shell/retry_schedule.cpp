@@ -1,4 +1,4 @@
-#include "unwatched/retry_schedule.h"
+#include "shell/retry_schedule.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "unwatched/pace.h"
+#include "shell/pace.h"
 
 void PaceStartPeriod(PaceCounters& pace, std::int64_t nowTicks, bool keepLastCycle) {
     pace.periodStartTicks = nowTicks;

@@ -1,4 +1,4 @@
-#include "app/cycle_timer.h"
+#include "shell/cycle_timer.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // paths against a stand-in Windows; the window procedure only routes to them.
 #pragma once
 
-#include "app/cycle_timer.h"
+#include "shell/cycle_timer.h"
 #include "panel/panel.h"
 #include "simlink/link_result.h"
 

@@ -1,4 +1,4 @@
-#include "unwatched/log_line.h"
+#include "log/log_line.h"
 
 #include <cstdio>
 
