@@ -12,8 +12,8 @@
 
 #include "app/quorvane.h"
 #include "bridge/bridge.h"
-#include "quorvane_version.h"  // written by CMake from project(VERSION)
 #include "log/log_file.h"
+#include "quorvane_version.h"  // written by CMake from project(VERSION)
 #include "shell/pace.h"
 
 ConnectCause g_connectCause;
@@ -154,7 +154,8 @@ void OpenLogFolder() {
         CreateDirectoryW(folder, nullptr);
         // The shell may hand the folder to extensions that need COM on this thread, in a
         // single-threaded apartment. A thread that has COM already keeps it as it is.
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        const HRESULT com =
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         const auto opened = reinterpret_cast<INT_PTR>(
             ShellExecuteW(g_mainWindow, L"open", folder, nullptr, nullptr, SW_SHOWNORMAL));
         if (SUCCEEDED(com)) CoUninitialize();

@@ -1,173 +1,189 @@
-// The main window: a status bar that reports whether both sides were reached, a menu, and the
-// timer that runs one poll cycle per tick. The window procedure only routes.
-#include <windows.h>
-// After windows.h, whose types it needs.
-#include <commctrl.h>
+#include "app/main_window.h"
 
-#include "app/quorvane.h"
-#include "bridge/connection.h"
+// After windows.h, whose types they need.
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "app/about_box.h"
+#include "app/panel_view.h"
+#include "app/resource_ids.h"
 
 static_assert(SB_SETTEXTW == 1035);
 
-void SetStatusText(const wchar_t* text) {
-    // Part 0, no drawing flags.
-    SendMessageW(g_statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-}
-
-void ReportNotOk() {
-    SetStatusText(L"Status: NOT OK");
-    EnableMenuItem(GetMenu(g_mainWindow), IDM_RECONNECT, MF_BYCOMMAND | MF_ENABLED);
-    NoteOutcome();
-    ScheduleRetry();
-    RefreshPanel();
-}
-
 namespace {
+
+HWND g_statusBar;  // the window's status bar, the program's first report
+
+// File > Reconnect is offered only while the status says NOT OK.
+void OfferReconnect(HWND window, Toggle offered) {
+    if (offered == Toggle::Keep) return;
+    EnableMenuItem(GetMenu(window), IDM_RECONNECT,
+                   MF_BYCOMMAND | (offered == Toggle::On ? MF_ENABLED : MF_GRAYED));
+}
+
+void CheckOption(HWND window, Toggle checked) {
+    if (checked == Toggle::Keep) return;
+    CheckMenuItem(GetMenu(window), IDM_RECONNECT_AUTOMATICALLY,
+                  MF_BYCOMMAND | (checked == Toggle::On ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void ChangeTimer(HWND window, UINT_PTR id, TimerChange change, UINT periodMs) {
+    if (change == TimerChange::Set) SetTimer(window, id, periodMs, nullptr);
+    if (change == TimerChange::Kill) KillTimer(window, id);
+}
 
 // Runs inside CreateWindowExW, before the window shows. The panel fills what the status bar
 // leaves of the client area.
-LRESULT OnCreate(HWND window) {
+BOOL OnCreate(HWND window, LPCREATESTRUCT create) {
     g_statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0,
-                                  0, 0, window, nullptr, g_instance, nullptr);
-    CreatePanel(window);
-    return 0;
+                                  0, 0, window, nullptr, create->hInstance, nullptr);
+    CreatePanel(window, g_statusBar);
+    return TRUE;
 }
 
-// Runs whenever the window needs painting; the status bar draws itself.
-LRESULT OnPaint(HWND window) {
+// Runs whenever the window needs painting; the status bar and the lines draw themselves.
+void OnPaint(HWND window) {
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
-    return 0;
 }
 
 // Runs for a menu choice or an accelerator.
-LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (LOWORD(wParam)) {
+void OnCommand(HWND window, int id, HWND control, UINT code) {
+    switch (id) {
         case IDM_ABOUT:
-            DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, AboutBoxProc, 0);
-            return 0;
+            DialogBoxParamW(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)),
+                            MAKEINTRESOURCEW(IDD_ABOUTBOX), window, AboutBoxProc, 0);
+            break;
         case IDM_EXIT:
-            StopBridgeForExit(window);
-            DestroyWindow(window);
-            return 0;
+            CarryOut(window, ShellExit());
+            break;
         case IDM_RECONNECT:
-            g_connectCause = ConnectCause::Menu;
-            Reconnect();
-            return 0;
+            CarryOut(window, ShellReconnect());
+            break;
         case IDM_RECONNECT_AUTOMATICALLY:
-            ToggleReconnectOption();
-            return 0;
+            CarryOut(window, ShellToggleOption());
+            break;
         case IDM_OPEN_LOG_FOLDER:
-            OpenLogFolder();
-            return 0;
+            ShellOpenLogFolder();
+            break;
         default:
-            return DefWindowProcW(window, message, wParam, lParam);
+            FORWARD_WM_COMMAND(window, id, control, code, DefWindowProcW);
+            break;
     }
 }
 
-// Runs every tick of the cycle timer, also inside the modal loops of the About box, the menus
-// and dragging, whose start hands the ticks to the pacing thread. A failed cycle stops the bridge,
-// and its clock, until a reconnect. The panel follows the counts a few times a second.
+// Runs every tick of the clock: from the message loop's wait, from the pacing thread while a
+// modal loop (the About box, a menu, a drag) holds the window thread, or as WM_TIMER where a
+// window timer paces the cycles.
 void OnCycleTick(HWND window) {
-    if (!CycleDue()) return;
-    NotePaceCycle();
-    if (RunDueCycle(window)) {
-        RefreshPanelWhenDue();
-    } else {
-        ReportNotOk();
-    }
+    CarryOut(window, ShellTick());
 }
 
 // Runs for each of the three timers: the cycle's (when a window timer paces it), the automatic
 // reconnect's and the log's.
-LRESULT OnTimer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (wParam) {
+void OnTimer(HWND window, UINT id) {
+    switch (id) {
         case CycleTimer::kId:
             OnCycleTick(window);
             break;
         case kRetryTimerId:
-            OnRetryTimer();
+            CarryOut(window, ShellRetryTimer());
             break;
         case kLogTimerId:
-            OnLogTimer();
+            CarryOut(window, ShellLogTimer());
             break;
         default:
             break;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Runs when a modal loop takes the window thread away from the message loop: the About box or a
+// message box waiting for input, a menu, or a move or size by the frame.
+void OnEnterModalLoop() {
+    ShellEnterModalLoop();
 }
 
 // Runs when the window was resized, minimised or restored: the status bar keeps to its bottom.
-LRESULT OnSize(WPARAM wParam) {
+void OnSize(HWND, UINT state, int, int) {
     SendMessageW(g_statusBar, WM_SIZE, 0, 0);
-    if (wParam == SIZE_RESTORED) FitPanelAfterRestore();
-    return 0;
+    if (state == SIZE_RESTORED) FitPanelAfterRestore();
 }
 
 // Runs when the window moved to a monitor of another scale: it takes the place Windows suggests
 // for it there, and the panel its font and the size its lines need in it.
-LRESULT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam) {
-    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-    SetWindowPos(window, nullptr, suggested->left, suggested->top,
-                 suggested->right - suggested->left, suggested->bottom - suggested->top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    LayOutPanel(window, HIWORD(wParam));
-    return 0;
+void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOutPanel(dpi);
 }
 
 // Runs when the window goes, from Exit or from closing it; ends the message loop. Closing
 // leaves the clock running, and Windows would neither end its thread nor give the resolution
 // back; once stopped here, no tick follows the window.
-LRESULT OnDestroy(HWND window) {
-    StopBridgeForExit(window);
+void OnDestroy(HWND) {
+    ShellWindowGone();
     PostQuitMessage(0);
-    return 0;
 }
 
-// Runs when Windows shuts down or the user signs out. Once this returns, Windows may end the
-// process at any moment without running the exit clean-up, so the bridge stops, the log gets
-// its exit line and both sides are let go here, as Exit would; the window then goes as well.
-LRESULT OnEndSession(HWND window, WPARAM ending) {
-    if (!ending) return 0;
-    StopBridgeForExit(window);
-    LogExit();
-    DisconnectBothSides();
-    DestroyWindow(window);
-    return 0;
+// Runs when Windows' session ends, or when a shutdown was cancelled by another program.
+void OnEndSession(HWND window, BOOL ending) {
+    CarryOut(window, ShellSessionEnds(ending != FALSE));
+}
+
+HBRUSH OnCtlColor(HWND, HDC deviceContext, HWND, int) {
+    return reinterpret_cast<HBRUSH>(OnCtlColorStatic(deviceContext));
 }
 
 }  // namespace
 
+void CarryOut(HWND window, ShellActions actions) {
+    for (;;) {
+        if (actions.status != nullptr) {
+            // Part 0, no drawing flags.
+            SendMessageW(g_statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(actions.status));
+        }
+        OfferReconnect(window, actions.reconnectOffered);
+        CheckOption(window, actions.optionChecked);
+        if (actions.panelChanged) ShowPanel(g_shell.panel);
+        ChangeTimer(window, kRetryTimerId, actions.retryTimer, kRetryDelayMs);
+        ChangeTimer(window, kLogTimerId, actions.logTimer, kLogPeriodMs);
+        if (actions.minimise) ShowWindow(window, SW_MINIMIZE);
+        if (actions.destroyWindow) DestroyWindow(window);
+        if (actions.then != ThenStep::PauseThenRun) return;
+        // The status bar and the lines are child windows: painting the main window alone
+        // leaves them as they were while the thread sleeps.
+        RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Sleep(kLoadingPauseMs);
+        actions = ShellLoadingEnded();
+    }
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_CREATE:
-            return OnCreate(window);
-        case WM_PAINT:
-            return OnPaint(window);
-        case WM_COMMAND:
-            return OnCommand(window, message, wParam, lParam);
-        case WM_TIMER:
-            return OnTimer(window, message, wParam, lParam);
+        HANDLE_MSG(window, WM_CREATE, OnCreate);
+        HANDLE_MSG(window, WM_PAINT, OnPaint);
+        HANDLE_MSG(window, WM_COMMAND, OnCommand);
+        HANDLE_MSG(window, WM_SIZE, OnSize);
+        HANDLE_MSG(window, WM_ENDSESSION, OnEndSession);
+        HANDLE_MSG(window, WM_DESTROY, OnDestroy);
+        HANDLE_MSG(window, WM_CTLCOLORSTATIC, OnCtlColor);
+        case WM_TIMER:  // and then default processing, whatever the timer
+            OnTimer(window, static_cast<UINT>(wParam));
+            break;
         case kCycleTickMessage:
             OnCycleTick(window);
             return 0;
-        case WM_ENTERIDLE:  // the About box or a message box waits for input
+        case WM_ENTERIDLE:
         case WM_ENTERMENULOOP:
         case WM_ENTERSIZEMOVE:
-            g_cycleTimer.EnterModalLoop();
-            return DefWindowProcW(window, message, wParam, lParam);
-        case WM_CTLCOLORSTATIC:
-            return OnCtlColorStatic(reinterpret_cast<HDC>(wParam));
-        case WM_SIZE:
-            return OnSize(wParam);
+            OnEnterModalLoop();
+            break;
         case WM_DPICHANGED:
-            return OnDpiChanged(window, wParam, lParam);
-        case WM_ENDSESSION:
-            return OnEndSession(window, wParam);
-        case WM_DESTROY:
-            return OnDestroy(window);
+            OnDpiChanged(window, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
         default:
-            return DefWindowProcW(window, message, wParam, lParam);
+            break;
     }
+    return DefWindowProcW(window, message, wParam, lParam);
 }

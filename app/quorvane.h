@@ -4,11 +4,11 @@
 
 #include <windows.h>
 
-#include "shell/bridge_run.h"
 #include "app/resource_ids.h"
 #include "panel/panel.h"
-#include "simlink/link_result.h"
+#include "shell/bridge_run.h"
 #include "shell/retry_schedule.h"
+#include "simlink/link_result.h"
 
 constexpr DWORD kLoadingPauseMs = 2000;  // how long "Status: LOADING" stands before the bridge runs
 constexpr UINT_PTR kRetryTimerId = 2;    // one shot: the next automatic reconnect is due

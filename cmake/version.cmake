@@ -1,7 +1,7 @@
 # One version for both programs' papers: the VERSIONINFO resources take the numbers of
 # project(VERSION) and the copyright line of LICENSE from a header written here, so that neither
 # is written twice. The company is the copyright holder. A part that project() leaves out counts as 0.
-enable_language(RC)
+# The native build takes the same header: the log's first line names the version.
 foreach(part MAJOR MINOR PATCH TWEAK)
     set(QUORVANE_VERSION_${part} 0)
     if(NOT "${PROJECT_VERSION_${part}}" STREQUAL "")

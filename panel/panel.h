@@ -6,15 +6,8 @@
 #include <cstddef>
 
 #include "platform/win32.h"
-#include "simlink/link_result.h"
 #include "shell/retry_schedule.h"
-
-// Where the bridge stands. Starting counts as not started: nothing has run yet.
-enum class BridgePhase {
-    NotStarted,  // connecting failed, or "Status: LOADING" still stands
-    Running,     // the timer drives a cycle every 10 ms
-    Stopped,     // a cycle failed; nothing runs until File > Reconnect
-};
+#include "shell/shell_outcome.h"
 
 // What the shell knows beyond the subsystems: the phase, and the program status, which is the
 // outcome of connecting while not started and the failed cycle's result once stopped.

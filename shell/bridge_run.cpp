@@ -2,40 +2,38 @@
 
 #include "bridge/bridge.h"
 #include "bridge/connection.h"
+#include "shell/shell.h"
 #include "simlink/simlink.h"
 
-LinkResult g_status;
-BridgePhase g_phase;
-
 bool StartCycles(HWND window) {
-    if (g_cycleTimer.Start(window)) return true;
-    g_status = STATUS_NO_CYCLE_CLOCK;
+    if (g_shell.clock.Start(window)) return true;
+    g_shell.status = STATUS_NO_CYCLE_CLOCK;
     return false;
 }
 
 bool CycleDue() {
-    g_cycleTimer.TickTaken();
-    return g_status == LINK_OK && g_cycleTimer.running();
+    g_shell.clock.TickTaken();
+    return g_shell.status == LINK_OK && g_shell.clock.running();
 }
 
 bool RunDueCycle(HWND window) {
-    g_status = RunCycle();
-    if (g_status == LINK_OK) return true;
-    g_phase = BridgePhase::Stopped;
-    g_cycleTimer.Stop(window);
+    g_shell.status = RunCycle();
+    if (g_shell.status == LINK_OK) return true;
+    g_shell.phase = BridgePhase::Stopped;
+    g_shell.clock.Stop(window);
     return false;
 }
 
 void ReconnectBothSides(HWND window, bool automatic) {
-    g_cycleTimer.Stop(window);
+    g_shell.clock.Stop(window);
     DisconnectBothSides();
     if (automatic && !LinkModuleAnswers(kModuleProbeTimeoutMs)) {
-        g_status = STATUS_MODULE_NOT_ANSWERING;
+        g_shell.status = STATUS_MODULE_NOT_ANSWERING;
         return;
     }
-    g_status = ConnectBothSides();
+    g_shell.status = ConnectBothSides();
 }
 
 void StopBridgeForExit(HWND window) {
-    g_cycleTimer.Stop(window);
+    g_shell.clock.Stop(window);
 }

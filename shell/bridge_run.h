@@ -1,20 +1,9 @@
-// The bridge's run as the window drives it: its clock started once both sides are connected, one
-// cycle per tick, and every way the cycles end. Portable, so that a native test drives these very
-// paths against a stand-in Windows; the window procedure only routes to them.
+// The bridge's run as the shell drives it: its clock started once both sides are connected, one
+// cycle per tick, and every way the cycles end. The status, the phase and the clock are the
+// shell's (g_shell).
 #pragma once
 
-#include "shell/cycle_timer.h"
-#include "panel/panel.h"
-#include "simlink/link_result.h"
-
-// How long an automatic try waits for the module's window to answer before it gives up.
-constexpr UINT kModuleProbeTimeoutMs = 250;
-
-extern LinkResult g_status;  // 0 while the bridge runs; a failure ends it until a reconnect
-extern BridgePhase g_phase;  // where the bridge stands, for the panel
-// Paces the cycles while the bridge runs. Started only by StartCycles; stopped on every path
-// below.
-extern CycleTimer g_cycleTimer;
+#include "platform/win32.h"
 
 // Starts the clock on `window`. When Windows gives none, the status says so: false.
 bool StartCycles(HWND window);

@@ -71,7 +71,8 @@ class CycleTimer {
     static constexpr UINT kPeriodMs = 10;
     static constexpr UINT kResolutionMs = 1;
 
-    explicit CycleTimer(const PaceSystem& system) : system_(system) {}
+    CycleTimer() = default;
+    explicit CycleTimer(const PaceSystem& system) : system_(&system) {}
     CycleTimer(const CycleTimer&) = delete;
     CycleTimer& operator=(const CycleTimer&) = delete;
 
@@ -98,6 +99,9 @@ class CycleTimer {
     // the ticks until the message loop waits again. Cheap when called again.
     void EnterModalLoop();
 
+    // The calls it makes from now on; set once before the first Start.
+    void Use(const PaceSystem& system) { system_ = &system; }
+
     bool running() const { return clock_ != CycleClock::None; }
     CycleClock clock() const { return clock_; }
 
@@ -107,7 +111,7 @@ class CycleTimer {
     bool StartWindowTimer();
     void EndPaceThread();
 
-    const PaceSystem& system_;
+    const PaceSystem* system_ = nullptr;
     HWND window_ = nullptr;  // where the ticks go
     CycleClock clock_ = CycleClock::None;
     bool resolutionRaised_ = false;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "platform/win32.h"
 #include "log/log_file.h"
 
 namespace {
@@ -25,20 +24,20 @@ bool ClaimSingleInstance() {
     return false;
 }
 
-void BringFirstCopyForward(const wchar_t* className) {
+void BringFirstCopyForward(const WindowsCalls& windows, const wchar_t* className) {
     constexpr char kTurnedAway[] =
         "A second copy was started and turned away: Quorvane runs already";
-    const HWND first = FindWindowW(className, nullptr);
+    const HWND first = windows.findWindow(className);
     if (first == nullptr) {
         LogEvent("%s, but its window was not found.", kTurnedAway);
         return;
     }
-    const bool iconic = IsIconic(first) != 0;
-    const bool shown = ShowWindowAsync(first, iconic ? SW_RESTORE : SW_SHOW) != 0;
+    const bool iconic = windows.isIconic(first) != 0;
+    const bool shown = windows.showWindowAsync(first, iconic ? SW_RESTORE : SW_SHOW) != 0;
     const DWORD showError = shown ? 0 : GetLastError();
     // Windows refuses the front to a process the user is not working with (the foreground
     // lock) and flashes the window's taskbar button instead.
-    const bool front = SetForegroundWindow(first) != 0;
+    const bool front = windows.setForegroundWindow(first) != 0;
     const char* request = iconic ? "restoring" : "showing";
     char showing[64];
     if (shown) {

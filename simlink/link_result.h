@@ -1,5 +1,6 @@
 // Result codes of the simulator link. They double as the program status, which adds its own
-// codes from 100 on: what failed beside the link itself.
+// codes from 100 on: what failed beside the link itself (the add-on's here; the shell's in its
+// own header).
 #pragma once
 
 #include <cstdint>
@@ -23,8 +24,6 @@ enum : LinkResult {
     LINK_BAD_REPLY = 13,
     LINK_MODULE_NOT_RUNNING = 14,
     LINK_QUEUE_FULL = 15,
-    LINK_READ_LEFT_OUT = 16,            // the module's reply left out a read the caller needs
-    STATUS_SDK_UNAVAILABLE = 100,       // the add-on's state could not be reached
-    STATUS_MODULE_NOT_ANSWERING = 101,  // an automatic try found the module's window silent
-    STATUS_NO_CYCLE_CLOCK = 102,        // Windows gave no timer to pace the cycles
+    LINK_READ_LEFT_OUT = 16,       // the module's reply left out a read the caller needs
+    STATUS_SDK_UNAVAILABLE = 100,  // the add-on's state could not be reached
 };

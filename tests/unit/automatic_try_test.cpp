@@ -6,6 +6,7 @@
 #include <string>
 
 #include "shell/bridge_run.h"
+#include "shell/shell.h"
 #include "tests/unit/cycle_world.h"
 
 namespace {
@@ -35,7 +36,7 @@ TEST(AutomaticTryTest, AsksTheModulesWindowFirstAndGivesUpOnSilenceWithinAQuarte
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_NO_FATAL_FAILURE(cycle_world::Open());
-        g_status = LINK_TIMEOUT;
+        g_shell.status = LINK_TIMEOUT;
         if (c.world == NoModule) fake::RemoveWindow(g_link.moduleWindow);
         if (c.world == Silent) fake::TimeOutNextSends(1);
         if (c.world == SilentAndHung) fake::TimeOutNextSends(1, 0);
@@ -45,14 +46,14 @@ TEST(AutomaticTryTest, AsksTheModulesWindowFirstAndGivesUpOnSilenceWithinAQuarte
         const std::uint64_t start = fake::Now();
         const unsigned sends = fake::CallCount(fake::Call::SendMessageTimeoutA);
         ReconnectBothSides(kWindow, c.automatic);
-        EXPECT_EQ(g_status, c.status);
+        EXPECT_EQ(g_shell.status, c.status);
         EXPECT_LE(fake::Now() - start, c.mostMs);
         if (c.status == STATUS_MODULE_NOT_ANSWERING) {
             EXPECT_EQ(fake::CallCount(fake::Call::SendMessageTimeoutA), sends + 1) << "handshake";
             EXPECT_EQ(fake::LastSend().message, WM_NULL);
             EXPECT_EQ(fake::LiveAtomCount() + fake::LiveHandleCount() + fake::LiveViewCount(), 0u);
             PanelLines lines;
-            ComposePanel({BridgePhase::NotStarted, g_status}, lines);
+            ComposePanel({BridgePhase::NotStarted, g_shell.status}, lines);
             EXPECT_STREQ(lines.module,
                          "Simulator module: not answering; it may be loading or frozen.");
         }

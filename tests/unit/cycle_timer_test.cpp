@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "shell/bridge_run.h"
+#include "shell/shell.h"
 #include "tests/unit/cycle_world.h"
 
 namespace {
@@ -128,12 +129,6 @@ TEST(CycleTimerTest, AsksWindowsNotToThrottleItsTimersNorItsSpeed) {
     EXPECT_EQ(g_windows.optOuts.size(), 2u);
 }
 
-}  // namespace
-
-CycleTimer g_cycleTimer{kStandIn};
-
-namespace {
-
 // From the best clock down, each refusal falls back to the next; the resolution is asked for
 // only below the high-resolution timer, and a start that finds no clock holds nothing and
 // leaves the status NOT OK, saying why.
@@ -158,10 +153,12 @@ TEST(CycleTimerTest, TakesTheBestClockWindowsGivesAndFallsBackOnEachRefusal) {
         SCOPED_TRACE(c.refused);
         g_windows = {};
         g_windows.refused = c.refused;
-        CycleTimer& timer = g_cycleTimer;
-        g_status = LINK_OK;
+        CycleTimer& timer = g_shell.clock;
+        timer.Use(kStandIn);
+        g_shell.status = LINK_OK;
         EXPECT_EQ(StartCycles(kWindow), c.clock != CycleClock::None);
-        EXPECT_EQ(g_status, c.clock == CycleClock::None ? STATUS_NO_CYCLE_CLOCK : LINK_OK);
+        EXPECT_EQ(g_shell.status,
+                  c.clock == CycleClock::None ? LinkResult{STATUS_NO_CYCLE_CLOCK} : LINK_OK);
         EXPECT_EQ(timer.clock(), c.clock);
         EXPECT_EQ(g_windows.beginPeriods, c.periods);
         const bool threaded =
@@ -194,12 +191,12 @@ bool g_inModalLoop;  // the window thread is in the About box: ticks come from t
 // loop, the window procedure do.
 void DeliverTicks(int ticks) {
     for (int tick = 0; tick < ticks; ++tick) {
-        if (g_cycleTimer.clock() != CycleClock::WindowTimer) {
+        if (g_shell.clock.clock() != CycleClock::WindowTimer) {
             if (g_inModalLoop) {
                 g_windows.wakesLeft = 2;
                 g_windows.body(g_windows.argument);
             } else {
-                ASSERT_TRUE(g_cycleTimer.WaitForTickOrInput());
+                ASSERT_TRUE(g_shell.clock.WaitForTickOrInput());
             }
         }
         if (CycleDue()) RunDueCycle(kWindow);
@@ -232,34 +229,35 @@ TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
             ASSERT_NO_FATAL_FAILURE(cycle_world::Open());
             g_windows = {};
             g_windows.refused = refused;
-            g_status = LINK_OK;
+            g_shell.clock.Use(kStandIn);
+            g_shell.status = LINK_OK;
             ASSERT_TRUE(StartCycles(kWindow));
             DeliverTicks(3);
             for (const Step step : path.steps) {
                 switch (step) {
                     case AboutBox:
-                        g_cycleTimer.EnterModalLoop();
+                        g_shell.clock.EnterModalLoop();
                         g_inModalLoop = true;
                         DeliverTicks(2);
                         break;
                     case Lost:
                         fake::TimeOutNextSends(9);
                         DeliverTicks(1);
-                        EXPECT_EQ(g_phase, BridgePhase::Stopped);
-                        EXPECT_FALSE(g_cycleTimer.running()) << "lost, and still ticking";
+                        EXPECT_EQ(g_shell.phase, BridgePhase::Stopped);
+                        EXPECT_FALSE(g_shell.clock.running()) << "lost, and still ticking";
                         break;
                     case Reconnect:
                     case AutomaticTry:
                         ReconnectBothSides(kWindow, step == AutomaticTry);
-                        ASSERT_EQ(g_status, LINK_OK);
+                        ASSERT_EQ(g_shell.status, LINK_OK);
                         ASSERT_TRUE(StartCycles(kWindow));
-                        g_phase = BridgePhase::Running;
+                        g_shell.phase = BridgePhase::Running;
                         DeliverTicks(2);
                         break;
                     case AutomaticTryToASilentModule:
                         fake::TimeOutNextSends(1);
                         ReconnectBothSides(kWindow, true);
-                        EXPECT_EQ(g_status, STATUS_MODULE_NOT_ANSWERING);
+                        EXPECT_EQ(g_shell.status, STATUS_MODULE_NOT_ANSWERING);
                         break;
                     case Exit:
                         StopBridgeForExit(kWindow);
@@ -267,13 +265,13 @@ TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
                 }
             }
             const int periods = *refused == '\0' ? 0 : path.starts;
-            EXPECT_FALSE(g_cycleTimer.running());
+            EXPECT_FALSE(g_shell.clock.running());
             EXPECT_EQ((std::vector<int>{g_windows.beginPeriods, g_windows.endPeriods,
                                         g_windows.handles, g_windows.ticksAfterStop}),
                       (std::vector<int>{periods, periods, 0, 0}));
             EXPECT_EQ(g_windows.joins, g_windows.threads);
             EXPECT_EQ(g_windows.kills, g_windows.windowTimers);
-            g_phase = BridgePhase::NotStarted;
+            g_shell.phase = BridgePhase::NotStarted;
             g_inModalLoop = false;
         }
     }

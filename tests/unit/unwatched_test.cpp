@@ -7,13 +7,14 @@
 #include <string>
 
 #include "bridge/connection.h"
-#include "tests/unit/cycle_world.h"
 #include "log/log_file.h"
 #include "log/log_line.h"
 #include "shell/pace.h"
 #include "shell/retry_schedule.h"
 #include "shell/settings.h"
 #include "shell/single_instance.h"
+#include "tests/unit/cycle_world.h"
+#include "tests/unit/stand_in_windows.h"
 
 namespace {
 
@@ -323,7 +324,7 @@ TEST_F(LogFileTest, ASecondCopyLogsWhatBringingTheFirstForwardCameTo) {
         fake::SetIconic(first, c.iconic);
         if (c.showError != 0) fake::FailNext(fake::Call::ShowWindowAsync, 1, c.showError);
         if (c.frontRefused) fake::FailNext(fake::Call::SetForegroundWindow);
-        BringFirstCopyForward(L"QUORVANE");
+        BringFirstCopyForward(kStandInWindows, L"QUORVANE");
         EXPECT_EQ(fake::FileBytes(kLog),
                   std::string("2026-12-09 22:31:05.123 A second copy was started and turned "
                               "away: Quorvane runs already") +

@@ -6,9 +6,9 @@ set_target_properties(app_status_hook PROPERTIES PREFIX "")
 
 quorvane_wine_test(app_tests
     SOURCES app_resources_test.cpp app_window_test.cpp app_bridge_test.cpp app_panel_test.cpp
-            app_unwatched_test.cpp app_process.cpp ${PROJECT_SOURCE_DIR}/app/dpi.cpp
-    LIBRARIES panel)
-target_link_libraries(app_tests PRIVATE advapi32)
+            app_unwatched_test.cpp app_process.cpp ${PROJECT_SOURCE_DIR}/app/real_windows.cpp
+    LIBRARIES shell)
+target_link_libraries(app_tests PRIVATE advapi32 gdi32 winmm shell32 ole32 uuid)
 target_compile_definitions(app_tests PRIVATE UNICODE
     QUORVANE_VERSION=L"${PROJECT_VERSION}"
     QUORVANE_EXE=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:Quorvane>"

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/quorvane.h"
+#include "app/main_window.h"
+#include "app/resource_ids.h"
 #include "tests/wine/app_paths.h"
 #include "tests/wine/app_process.h"
 #include "tests/wine/stand_in_fixture.h"

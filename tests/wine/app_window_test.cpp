@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "shell/dpi.h"
+#include "app/real_windows.h"
 #include "app/resource_ids.h"
 #include "bridge/bridge.h"
 #include "panel/panel.h"
 #include "sdk/sdk.h"
+#include "shell/dpi.h"
 #include "simlink/simlink.h"
 #include "tests/wine/app_process.h"
 #include "tests/wine/stand_in_fixture.h"
@@ -183,8 +184,9 @@ TEST_F(QuorvaneAlone, WindowAndEverySentenceFitTheDisplayScale) {
     ASSERT_TRUE(WaitUntil(  // the panel is laid out and shows its first lines
         [&] { return GetWindowTextLengthW(GetDlgItem(quorvane.window(), IDC_PANEL_BRIDGE)) > 0; },
         5000));
-    const UINT dpi = SystemDpi();
-    ASSERT_EQ(DpiOfWindow(quorvane.window()), dpi) << "the window is not aware of the DPI";
+    const UINT dpi = SystemDpi(kRealWindows);
+    ASSERT_EQ(DpiOfWindow(kRealWindows, quorvane.window()), dpi)
+        << "the window is not aware of the DPI";
     RECT frame{};
     GetWindowRect(quorvane.window(), &frame);
     EXPECT_EQ((std::vector<LONG>{frame.left, frame.top, frame.right - frame.left}),

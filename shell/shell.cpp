@@ -1,0 +1,239 @@
+#include "shell/shell.h"
+
+#include <cstring>
+#include <memory>
+
+#include "bridge/bridge.h"
+#include "bridge/connection.h"
+#include "log/log_file.h"
+#include "shell/bridge_run.h"
+#include "shell/settings.h"
+#include "shell/shell_log.h"
+#include "shell/single_instance.h"
+
+ShellState g_shell;
+
+void ResetShellState() {
+    std::destroy_at(&g_shell);
+    std::construct_at(&g_shell);
+}
+
+namespace {
+
+ClockTime LocalClock() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wHour, now.wMinute, now.wSecond};
+}
+
+Toggle ToggleFor(bool on) {
+    return on ? Toggle::On : Toggle::Off;
+}
+
+TimerChange TimerFor(bool set) {
+    return set ? TimerChange::Set : TimerChange::Kill;
+}
+
+std::int64_t Now() {
+    return g_shell.windows->performanceCounter();
+}
+
+// The lines composed anew from the state as it is now, the rate measured over the last second.
+void RefreshPanel(ShellActions& actions) {
+    RateMeterSample(g_shell.rate, g_bridge.cyclesRun, Now(), g_shell.pace.ticksPerSecond);
+    ComposePanel({g_shell.phase, g_shell.status, g_shell.rate.perSecond, &g_shell.retry},
+                 g_shell.panel);
+    g_shell.lastRefresh = Now();
+    actions.panelChanged = true;
+}
+
+// While running, the panel follows the counts a few times a second.
+void RefreshPanelWhenDue(ShellActions& actions) {
+    if ((Now() - g_shell.lastRefresh) * 1000 >= g_shell.pace.ticksPerSecond * kPanelRefreshMs) {
+        RefreshPanel(actions);
+    }
+}
+
+// After every outcome: the retry timer is set while the option is on and the status NOT OK.
+void ScheduleRetry(ShellActions& actions) {
+    actions.retryTimer =
+        TimerFor(RetryAfterOutcome(g_shell.retry, g_shell.status != LINK_OK, LocalClock()));
+}
+
+// "Status: NOT OK", File > Reconnect offered, and the panel saying why.
+void ReportNotOk(ShellActions& actions) {
+    actions.status = L"Status: NOT OK";
+    actions.reconnectOffered = Toggle::On;
+    LogOutcome();
+    ScheduleRetry(actions);
+    RefreshPanel(actions);
+}
+
+// With both sides reached, "Status: LOADING" stands for two seconds (the thread sleeps), then
+// the bridge runs out of sight.
+void StartBridgeOrReport(ShellActions& actions) {
+    g_shell.phase = BridgePhase::NotStarted;
+    if (g_shell.status != LINK_OK) {
+        ReportNotOk(actions);
+        return;
+    }
+    actions.status = L"Status: LOADING";
+    RefreshPanel(actions);
+    actions.then = ThenStep::PauseThenRun;
+}
+
+// Release both sides and start again, as a new process would. While the bridge runs there is
+// nothing to mend, and during "Status: LOADING" the thread sleeps, so a command that waited for
+// it finds the bridge running.
+ShellActions Reconnect(ConnectCause cause) {
+    ShellActions actions;
+    if (g_shell.status == LINK_OK) return actions;
+    g_shell.connectCause = cause;
+    actions.reconnectOffered = Toggle::Off;
+    g_shell.cyclesBefore += g_bridge.cyclesRun;
+    g_shell.commandsBefore += g_bridge.commandsForwarded;
+    ReconnectBothSides(g_shell.window, cause == ConnectCause::Automatic);
+    StartBridgeOrReport(actions);
+    return actions;
+}
+
+}  // namespace
+
+bool ShellBegin(const WindowsCalls& windows, const wchar_t* windowClassName) {
+    g_shell.windows = &windows;
+    g_shell.clock.Use(windows.pace);
+    if (!ClaimSingleInstance()) {
+        BringFirstCopyForward(windows, windowClassName);
+        return false;
+    }
+    SetLogRotation(true);  // the copy that holds the mutex is the one that moves the log aside
+    LogStart();
+    g_shell.clock.OptOutOfThrottling();
+    g_shell.pace.ticksPerSecond = windows.performanceFrequency();
+    g_shell.status = ConnectBothSides();
+    return true;
+}
+
+ShellActions ShellWindowShown(HWND window) {
+    g_shell.window = window;
+    ShellActions actions;
+    g_shell.retry.enabled = ReadReconnectAutomatically();
+    actions.optionChecked = ToggleFor(g_shell.retry.enabled);
+    actions.logTimer = TimerChange::Set;
+    StartBridgeOrReport(actions);
+    return actions;
+}
+
+ShellActions ShellLoadingEnded() {
+    ShellActions actions;
+    if (!StartCycles(g_shell.window)) {
+        ReportNotOk(actions);
+        return actions;
+    }
+    actions.minimise = true;
+    g_shell.phase = BridgePhase::Running;
+    actions.status = L"Status: OK";
+    PaceStartPeriod(g_shell.pace, Now(), false);
+    g_shell.rate = {};
+    RefreshPanel(actions);
+    LogOutcome();
+    ScheduleRetry(actions);
+    return actions;
+}
+
+ShellActions ShellTick() {
+    ShellActions actions;
+    if (!CycleDue()) return actions;
+    PaceNoteCycle(g_shell.pace, Now());
+    if (RunDueCycle(g_shell.window)) {
+        RefreshPanelWhenDue(actions);
+    } else {
+        ReportNotOk(actions);
+    }
+    return actions;
+}
+
+ShellActions ShellReconnect() {
+    return Reconnect(ConnectCause::Menu);
+}
+
+ShellActions ShellRetryTimer() {
+    if (!RetryBegin(g_shell.retry)) {
+        ShellActions actions;
+        actions.retryTimer = TimerChange::Kill;
+        return actions;
+    }
+    ShellActions actions = Reconnect(ConnectCause::Automatic);
+    // A one shot: it is set again only by the try's outcome.
+    if (actions.retryTimer == TimerChange::Keep) actions.retryTimer = TimerChange::Kill;
+    return actions;
+}
+
+ShellActions ShellToggleOption() {
+    ShellActions actions;
+    const bool on = !g_shell.retry.enabled;
+    const bool kept = WriteReconnectAutomatically(on);
+    actions.retryTimer =
+        TimerFor(RetrySetEnabled(g_shell.retry, on, g_shell.status != LINK_OK, LocalClock()));
+    actions.optionChecked = ToggleFor(g_shell.retry.enabled);
+    LogEvent("Option \"Reconnect automatically\" turned %s%s.", on ? "on" : "off",
+             kept ? "" : ", for this run only: the registry did not keep it");
+    RefreshPanel(actions);
+    return actions;
+}
+
+ShellActions ShellLogTimer() {
+    LogPeriod();
+    return {};
+}
+
+ShellActions ShellExit() {
+    StopBridgeForExit(g_shell.window);
+    ShellActions actions;
+    actions.destroyWindow = true;
+    return actions;
+}
+
+void ShellWindowGone() {
+    StopBridgeForExit(g_shell.window);
+}
+
+// Once this returns, Windows may end the process at any moment without running the exit
+// clean-up, so the bridge stops, the log gets its exit line and both sides are let go here, as
+// Exit would; the window then goes as well.
+ShellActions ShellSessionEnds(bool ending) {
+    ShellActions actions;
+    if (!ending) return actions;
+    StopBridgeForExit(g_shell.window);
+    LogExit();
+    DisconnectBothSides();
+    actions.destroyWindow = true;
+    return actions;
+}
+
+void ShellOpenLogFolder() {
+    const WindowsCalls& windows = *g_shell.windows;
+    wchar_t folder[kLogPathLength];
+    if (LogFolderPath(folder)) {
+        CreateDirectoryW(folder, nullptr);
+        // The shell may hand the folder to extensions that need COM on this thread, in a
+        // single-threaded apartment. A thread that has COM already keeps it as it is.
+        const bool com = windows.beginCom();
+        const bool opened = windows.openFolder(g_shell.window, folder);
+        if (com) windows.endCom();
+        if (opened) return;
+    }
+    windows.warn(g_shell.window, L"The log folder (%LOCALAPPDATA%\\Quorvane) could not be opened.");
+}
+
+void ShellEnd() {
+    LogExit();
+}
+
+bool ShellWaitForTickOrInput() {
+    return g_shell.clock.WaitForTickOrInput();
+}
+
+void ShellEnterModalLoop() {
+    g_shell.clock.EnterModalLoop();
+}

@@ -1,0 +1,101 @@
+// The shell: everything Quorvane decides beside the bridge itself. When to connect and what the
+// outcome is called, when the next automatic try is due, the run's totals and pace, the log's
+// lines and what the panel says. It holds no window: each event the window reports comes in
+// through one entry point below, and what the window must do about it goes back as
+// ShellActions, which app/ carries out. Every Windows call of its own goes through the
+// WindowsCalls table, so that the native tests drive every path of it. Everything runs on the
+// window's thread; only the clock's pacing thread (cycle_timer.h) runs beside it.
+#pragma once
+
+#include <cstdint>
+
+#include "panel/panel.h"
+#include "shell/cycle_timer.h"
+#include "shell/pace.h"
+#include "shell/retry_schedule.h"
+#include "shell/shell_outcome.h"
+#include "shell/windows_calls.h"
+
+constexpr DWORD kLoadingPauseMs = 2000;  // how long "Status: LOADING" stands before the bridge runs
+constexpr UINT kLogPeriodMs = 10 * 60 * 1000;  // the log's line of the pace
+constexpr DWORD kPanelRefreshMs = 250;  // while running, the panel follows at most this often
+// How long an automatic try waits for the module's window to answer before it gives up.
+constexpr UINT kModuleProbeTimeoutMs = 250;
+
+// What started the connect whose outcome is reported next, for the log.
+enum class ConnectCause : std::uint8_t { Start, Menu, Automatic };
+
+struct ShellState {
+    const WindowsCalls* windows;   // the calls the shell makes
+    HWND window;                   // the main window: the clock's ticks go there
+    LinkResult status;             // 0 while the bridge runs; a failure ends it until a reconnect
+    BridgePhase phase;             // where the bridge stands
+    ConnectCause connectCause;     // what started the last connect
+    RetrySchedule retry;           // the automatic reconnect: the option and the next try
+    CycleTimer clock;              // paces the cycles while the bridge runs
+    PaceCounters pace;             // the cycles' pace over the log's period
+    RateMeter rate;                // the cycles per second the panel shows
+    std::int64_t lastRefresh;      // performance counter at the panel's last refresh
+    std::uint64_t cyclesBefore;    // cycles of the bridges that ran before the current one
+    std::uint64_t commandsBefore;  // and the commands they forwarded
+    bool exitLogged;               // the exit line is written once, however often asked for
+    char lastReason[2 * kPanelLineLength + 4];  // the module and add-on lines last logged
+    PanelLines panel;                           // what the panel says now
+};
+extern ShellState g_shell;
+
+// Back to the state of a fresh process; the clock must be stopped. Tests only: a reconnect
+// keeps the shell's state.
+void ResetShellState();
+
+// What the window does after an event, in this order: the status text, the menu, the lines, the
+// timers, the taskbar, the window; then the step that follows, if any.
+enum class TimerChange : std::uint8_t { Keep, Set, Kill };
+enum class Toggle : std::uint8_t { Keep, On, Off };
+enum class ThenStep : std::uint8_t {
+    None,
+    PauseThenRun,  // paint now, sleep kLoadingPauseMs, then report ShellLoadingEnded
+};
+struct ShellActions {
+    const wchar_t* status = nullptr;         // part 0 of the status bar, when it changes
+    Toggle reconnectOffered = Toggle::Keep;  // File > Reconnect enabled, or greyed
+    Toggle optionChecked = Toggle::Keep;     // File > Reconnect automatically's check mark
+    bool panelChanged = false;               // g_shell.panel was composed anew: show what differs
+    TimerChange retryTimer = TimerChange::Keep;  // the one shot of kRetryDelayMs
+    TimerChange logTimer = TimerChange::Keep;    // every kLogPeriodMs
+    bool minimise = false;
+    bool destroyWindow = false;
+    ThenStep then = ThenStep::None;
+};
+
+// The process began: the one-copy rule, then the log and the connect. False for a second copy,
+// which has brought the first one forward and is to end.
+bool ShellBegin(const WindowsCalls& windows, const wchar_t* windowClassName);
+// The window shows: the option read and shown, the log's timer, and the outcome of the connect.
+ShellActions ShellWindowShown(HWND window);
+// The two seconds of "Status: LOADING" are over: the bridge runs, or Windows gave no clock.
+ShellActions ShellLoadingEnded();
+// The clock ticked (a window timer, the message loop's wait or the pacing thread's message).
+ShellActions ShellTick();
+// File > Reconnect (F5); nothing while the bridge runs.
+ShellActions ShellReconnect();
+// The automatic reconnect's timer fired.
+ShellActions ShellRetryTimer();
+// File > Reconnect automatically was chosen.
+ShellActions ShellToggleOption();
+// The log's timer fired: a line of the pace, or of the waiting.
+ShellActions ShellLogTimer();
+// File > Exit: the clock stops for good, and the window goes.
+ShellActions ShellExit();
+// The window went (Exit, or closed): the clock stops for good.
+void ShellWindowGone();
+// Windows' session ends (`ending`), or a shutdown that another program cancelled (not ending).
+ShellActions ShellSessionEnds(bool ending);
+// Help > Open Log Folder.
+void ShellOpenLogFolder();
+// The message loop's end: the exit line of the log, once.
+void ShellEnd();
+
+// The message loop's wait, and a modal loop's start: see CycleTimer.
+bool ShellWaitForTickOrInput();
+void ShellEnterModalLoop();

@@ -1,0 +1,196 @@
+// The shell's decisions, against the fake world and a stand-in Windows: what a shutdown, a second
+// copy, a refused Windows call and a frame Windows draws otherwise than foreseen come to.
+#include "shell/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "log/log_file.h"
+#include "log/log_line.h"
+#include "shell/dpi.h"
+#include "shell/panel_layout.h"
+#include "tests/unit/cycle_world.h"
+#include "tests/unit/stand_in_windows.h"
+
+namespace {
+
+constexpr wchar_t kLocalAppData[] = L"C:\\Users\\pilot\\AppData\\Local";
+constexpr wchar_t kLog[] = L"C:\\Users\\pilot\\AppData\\Local\\Quorvane\\Quorvane.log";
+constexpr wchar_t kOlderLog[] = L"C:\\Users\\pilot\\AppData\\Local\\Quorvane\\Quorvane.log.1";
+HWND const kWindow = reinterpret_cast<HWND>(0x1234);
+
+// A fresh process beside a running module and add-on, its log folder in place.
+void FreshProcess() {
+    if (g_shell.clock.running()) g_shell.clock.Stop(kWindow);
+    ResetShellState();
+    cycle_world::ResetAll();
+    stand_in::Reset();
+    SetLogRotation(false);
+    fake::SetEnvironment(L"LOCALAPPDATA", kLocalAppData);
+    fake::AddFolder(kLocalAppData);
+    fake::CreateBlockAsOtherProcess(cycle_world::kStateBlock, kStateViewSize);
+    fake::CreateBlockAsOtherProcess(cycle_world::kCommandBlock, kCommandViewSize);
+    fake::StartModule();
+    cycle_world::PostCode(-1);
+}
+
+// Started, shown, through its LOADING: the bridge runs.
+void RunningBridge() {
+    FreshProcess();
+    ASSERT_TRUE(ShellBegin(kStandInWindows, L"QUORVANE"));
+    ASSERT_EQ(ShellWindowShown(kWindow).then, ThenStep::PauseThenRun);
+    ASSERT_EQ(std::wstring(ShellLoadingEnded().status), L"Status: OK");
+}
+
+bool LogHas(const std::string& words) {
+    return fake::FileBytes(kLog).find(words) != std::string::npos;
+}
+
+// Only a session that really ends ends Quorvane: a shutdown that another program cancelled
+// leaves the bridge running, its sides held and the log without an exit line.
+TEST(ShellTest, OnlyASessionThatEndsEndsTheBridge) {
+    for (const bool ending : {false, true}) {
+        SCOPED_TRACE(ending ? "ending" : "cancelled");
+        ASSERT_NO_FATAL_FAILURE(RunningBridge());
+        const ShellActions actions = ShellSessionEnds(ending);
+        EXPECT_EQ(actions.destroyWindow, ending);
+        EXPECT_EQ(g_shell.clock.running(), !ending);
+        EXPECT_EQ(LogHas("Quorvane exits after"), ending);
+        EXPECT_EQ(fake::LiveViewCount() == 0, ending) << "both sides let go";
+        EXPECT_EQ(ShellTick().status, nullptr) << "a cycle, or none, that fails nothing";
+    }
+}
+
+// Only the copy that holds the one-copy mutex moves a full log aside: a second copy that did so
+// would put the first one's fresh log in place of the older one.
+TEST(ShellTest, OnlyTheFirstCopyMovesAFullLogAside) {
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first ? "first copy" : "second copy");
+        FreshProcess();
+        fake::AddFolder(L"C:\\Users\\pilot\\AppData\\Local\\Quorvane");
+        const std::string full(kLogRotateBytes - 10, 'a');
+        fake::SetFile(kLog, full);
+        if (!first) fake::HoldMutexAsOtherProcess(L"Local\\Quorvane");
+        EXPECT_EQ(ShellBegin(kStandInWindows, L"QUORVANE"), first);
+        EXPECT_EQ(fake::FileExists(kOlderLog), first);
+        if (first) {
+            EXPECT_EQ(fake::FileBytes(kOlderLog), full);
+            EXPECT_TRUE(LogHas("started on Windows 10.0.19045, process")) << fake::FileBytes(kLog);
+        } else {
+            EXPECT_TRUE(LogHas("A second copy was started and turned away"));
+        }
+    }
+    // A Windows that does not tell its version still gets its start line.
+    FreshProcess();
+    stand_in::g_answers.version = false;
+    ASSERT_TRUE(ShellBegin(kStandInWindows, L"QUORVANE"));
+    EXPECT_TRUE(LogHas("started on Windows 0.0.0, process"));
+}
+
+// Help > Open Log Folder: COM is given back only when it was taken, and a folder that cannot be
+// opened says so instead of doing nothing.
+TEST(ShellTest, OpeningTheLogFolderBalancesComAndSaysWhenItFails) {
+    struct Case {
+        bool com, opens;
+        int comEnded;
+        std::size_t warnings;
+    };
+    for (const Case& c :
+         {Case{true, true, 1, 0}, Case{false, true, 0, 0}, Case{true, false, 1, 1}}) {
+        SCOPED_TRACE(testing::Message() << c.com << c.opens);
+        ASSERT_NO_FATAL_FAILURE(RunningBridge());
+        stand_in::g_answers.com = c.com;
+        stand_in::g_answers.folderOpens = c.opens;
+        ShellOpenLogFolder();
+        EXPECT_EQ(stand_in::g_record.foldersOpened, 1);
+        EXPECT_EQ(stand_in::g_record.comEnded, c.comEnded);
+        EXPECT_EQ(stand_in::g_record.warnings.size(), c.warnings);
+    }
+}
+
+// Each lookup that an older Windows lacks falls back to what that Windows has: a font at the
+// wrong scale would draw every line too small or clip it.
+TEST(ShellTest, TheDisplayScaleFallsBackWhereWindowsLacksACall) {
+    stand_in::Reset();
+    auto& answers = stand_in::g_answers;
+    answers.systemDpi = 120;
+    answers.windowDpi = 144;
+    EXPECT_EQ(DpiOfWindow(kStandInWindows, kWindow), 144u);
+    answers.windowDpi = 0;
+    EXPECT_EQ(DpiOfWindow(kStandInWindows, kWindow), 120u) << "before 10 1607: the system's";
+    answers.systemDpi = 0;
+    answers.screenDpi = 168;
+    EXPECT_EQ(SystemDpi(kStandInWindows), 168u) << "before 10 1607: the screen's";
+    answers.screenDpi = 0;
+    EXPECT_EQ(SystemDpi(kStandInWindows), kBaseDpi);
+
+    LOGFONTW font{};
+    answers.fontForDpi = false;
+    answers.screenDpi = 96;
+    ASSERT_TRUE(MessageFontForDpi(kStandInWindows, 144, font));
+    EXPECT_EQ(font.lfHeight, -18) << "the system DPI's font, scaled to the window's";
+    answers.systemFont = false;
+    EXPECT_FALSE(MessageFontForDpi(kStandInWindows, 144, font));
+
+    answers.frameForDpi = false;
+    const RECT frame = WindowRectForClient(kStandInWindows, 100, 0, 0, 144);
+    EXPECT_EQ(frame.bottom - frame.top, 141) << "the system DPI's frame";
+}
+
+// A window whose frame and lines a test decides: its frame is `extraFrame` pixels taller than
+// foreseen (a menu bar wrapped into two rows), each line's words need `rows` rows of 16 pixels
+// at any width.
+class StandInPanelWindow final : public PanelWindow {
+  public:
+    int extraFrame = 0;
+    int rows[kPanelLineCount] = {1, 1, 1};
+    RECT window{100, 100, 100, 100};
+    RECT lines[kPanelLineCount]{};
+    int resizes = 0;
+
+    bool Minimised() override { return false; }
+    int TextHeight(int line, int) override { return 16 * rows[line]; }
+    RECT WindowRect() override { return window; }
+    RECT ClientRect() override {
+        const int width = window.right - window.left - 2;
+        const int height = window.bottom - window.top - 41 - extraFrame;
+        return {0, 0, width > 0 ? width : 0, height > 0 ? height : 0};
+    }
+    int StatusBarHeight() override { return 22; }
+    void Resize(int width, int height) override {
+        ++resizes;
+        window.right = window.left + width;
+        window.bottom = window.top + height;
+    }
+    void PlaceLine(int line, const RECT& place) override { lines[line] = place; }
+};
+
+// However the frame comes out, every line is as tall as its words and above the status bar;
+// where Windows foresaw it rightly, a change of text costs one resize at the most.
+TEST(ShellTest, EveryLineFitsWhateverFrameWindowsDraws) {
+    const RECT foreseen{-1, -40, 1, 1};  // the stand-in's AdjustWindowRectEx of a height of 0
+    for (const int extraFrame : {0, 19, 40}) {
+        SCOPED_TRACE(extraFrame);
+        StandInPanelWindow window;
+        window.extraFrame = extraFrame;
+        window.rows[0] = 9;  // taller than the window of 200 holds
+        PanelPlacement placement{};
+        ASSERT_TRUE(LayOutPanelLines(window, foreseen, kBaseDpi, placement));
+        const RECT client = window.ClientRect();
+        for (int i = 0; i < kPanelLineCount; ++i) {
+            EXPECT_GE(window.lines[i].bottom - window.lines[i].top, 16 * window.rows[i]) << i;
+        }
+        EXPECT_LE(window.lines[2].bottom, client.bottom - 22) << "over the status bar";
+        EXPECT_EQ(window.window.right - window.window.left, 300);
+
+        window.resizes = 0;
+        window.rows[1] = 2;
+        ASSERT_TRUE(LayOutPanelLines(window, foreseen, kBaseDpi, placement));
+        EXPECT_EQ(window.resizes, 1) << "the window grows once for the line's second row";
+        EXPECT_GE(window.lines[1].bottom - window.lines[1].top, 32);
+        EXPECT_GE(window.lines[2].top, window.lines[1].bottom) << "the line above overlaps it";
+    }
+}
+
+}  // namespace
