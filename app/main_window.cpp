@@ -139,6 +139,8 @@ HBRUSH OnCtlColor(HWND, HDC deviceContext, HWND, int) {
 
 void CarryOut(HWND window, ShellActions actions) {
     for (;;) {
+        // Minimised before "Status: OK" shows: the bridge runs out of sight.
+        if (actions.minimise) ShowWindow(window, SW_MINIMIZE);
         if (actions.status != nullptr) {
             // Part 0, no drawing flags.
             SendMessageW(g_statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(actions.status));
@@ -148,7 +150,6 @@ void CarryOut(HWND window, ShellActions actions) {
         if (actions.panelChanged) ShowPanel(g_shell.panel);
         ChangeTimer(window, kRetryTimerId, actions.retryTimer, kRetryDelayMs);
         ChangeTimer(window, kLogTimerId, actions.logTimer, kLogPeriodMs);
-        if (actions.minimise) ShowWindow(window, SW_MINIMIZE);
         if (actions.destroyWindow) DestroyWindow(window);
         if (actions.then != ThenStep::PauseThenRun) return;
         // The status bar and the lines are child windows: painting the main window alone

@@ -48,8 +48,8 @@ extern ShellState g_shell;
 // keeps the shell's state.
 void ResetShellState();
 
-// What the window does after an event, in this order: the status text, the menu, the lines, the
-// timers, the taskbar, the window; then the step that follows, if any.
+// What the window does after an event, in this order: minimise, the status text, the menu, the
+// lines, the timers, the window's end; then the step that follows, if any.
 enum class TimerChange : std::uint8_t { Keep, Set, Kill };
 enum class Toggle : std::uint8_t { Keep, On, Off };
 enum class ThenStep : std::uint8_t {
