@@ -91,7 +91,9 @@ SeedReply ConsumeSeedReply(FuzzedDataProvider& input) {
 cycle_checks::ExchangeFaults ConsumeFaults(FuzzedDataProvider& input) {
     cycle_checks::ExchangeFaults faults;
     faults.timedOutSends = input.ConsumeIntegralInRange<unsigned>(0, 20);
-    faults.lastError = input.ConsumeBool() ? ERROR_TIMEOUT : 0;
+    // Both ways a timeout is told, and a send that was refused.
+    constexpr DWORD kLastErrors[] = {0, ERROR_TIMEOUT, ERROR_ACCESS_DENIED};
+    faults.lastError = kLastErrors[input.ConsumeIntegralInRange<std::size_t>(0, 2)];
     faults.badAnswer = input.ConsumeIntegralInRange<int>(0, 3) == 0;
     return faults;
 }

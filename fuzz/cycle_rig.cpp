@@ -54,7 +54,10 @@ double SnapshotDoubleAt(std::uint32_t offset) {
 }
 
 LinkResult ExchangeOutcome(bool delivered, const ExchangeFaults& faults) {
-    if (!delivered) return faults.lastError == 0 ? LINK_TIMEOUT : LINK_SEND_FAILED;
+    if (!delivered) {
+        const bool timedOut = faults.lastError == 0 || faults.lastError == ERROR_TIMEOUT;
+        return timedOut ? LINK_TIMEOUT : LINK_SEND_FAILED;
+    }
     return faults.badAnswer ? LINK_BAD_REPLY : LINK_OK;
 }
 

@@ -42,7 +42,8 @@ bool Handshake(LinkResult& result) {
 // The module's window under its first class, else under its second; null when neither exists.
 HWND FindModuleWindow(bool& underSecondClass) {
     underSecondClass = false;
-    if (HWND window = FindWindowExA(nullptr, nullptr, kModuleWindowClasses[0], nullptr)) return window;
+    if (HWND window = FindWindowExA(nullptr, nullptr, kModuleWindowClasses[0], nullptr))
+        return window;
     underSecondClass = true;
     return FindWindowExA(nullptr, nullptr, kModuleWindowClasses[1], nullptr);
 }
@@ -54,7 +55,10 @@ bool LinkModuleAnswers(UINT timeoutMs) {
     const HWND window = FindModuleWindow(underSecondClass);
     if (window == nullptr) return true;
     // Windows marks a window hung only after 5 s, and Wine never: the timeout decides.
+    // A send that times out may leave the last error as it found it: an error left by an
+    // earlier call (183 from the log's CreateDirectoryW) would read as an outright refusal.
     DWORD_PTR result = 0;
+    SetLastError(0);
     if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, timeoutMs,
                             &result) != 0) {
         return true;

@@ -66,6 +66,13 @@ bool SendToModule(DWORD_PTR& answer, DWORD& lastError) {
     return false;
 }
 
+// What a send that got nothing back means. Windows 10 and 11 set ERROR_TIMEOUT when the timeout
+// ran out, older systems leave 0: both are a module that did not answer in time. Any other error
+// is a send that could not be delivered at all.
+LinkResult SendFailure(DWORD lastError) {
+    return lastError == 0 || lastError == ERROR_TIMEOUT ? LINK_TIMEOUT : LINK_SEND_FAILED;
+}
+
 // Hands each read's data to its destination. The module may have changed anything in the
 // buffer, so every record is checked against the client's own note of it, and nothing is read
 // past the bytes the queue occupied nor written past what the read asked for. The first record
@@ -144,7 +151,7 @@ bool LinkProcess(LinkResult& result) {
     // Kept for the window: access denied tells a module running with higher rights.
     if (!SendToModule(answer, g_link.lastSendError)) {
         g_link.recordsWalked = 0;
-        return Fail(g_link.lastSendError == 0 ? LINK_TIMEOUT : LINK_SEND_FAILED, result);
+        return Fail(SendFailure(g_link.lastSendError), result);
     }
     if (answer != 1) {
         g_link.recordsWalked = 0;

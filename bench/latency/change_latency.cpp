@@ -1,6 +1,7 @@
 // The road of one change: written into the add-on's state block, copied by the next cycle,
 // found changed, queued and exchanged, standing at the module's offset. Timed from the write to
-// the moment the value is seen in the stand-in module's offset space.
+// the moment the value is seen in the stand-in module's offset space; against a stand-in that
+// draws frames, also in the frames it drew meanwhile.
 #include <atomic>
 #include <vector>
 
@@ -58,7 +59,10 @@ bool MeasureChangeLatency(std::uint32_t count) {
     }
 
     std::vector<double> samples;
+    std::vector<double> frameSamples;
     samples.reserve(count);
+    frameSamples.reserve(count);
+    const std::uint32_t firstFrame = FrameCount(module);
     std::uint32_t noise = 0x9E3779B9u;
     bool stalled = false;
     std::uint8_t value = 0;
@@ -69,16 +73,21 @@ bool MeasureChangeLatency(std::uint32_t count) {
         Sleep((noise >> 16) % (kMaxPauseMs + 1));
         value = static_cast<std::uint8_t>(value % 250 + 1);  // 1..250, never the last one
         const double written = NowMicroseconds();
+        const std::uint32_t frameWritten = FrameCount(module);
         WriteField(state, value);
         const double took = WaitForModule(module, value, written);
         stalled = took < 0;
-        if (!stalled) samples.push_back(took / 1000.0);
+        if (stalled) break;
+        samples.push_back(took / 1000.0);
+        frameSamples.push_back(FrameCount(module) - frameWritten);
     }
 
+    const bool drewFrames = FrameCount(module) != firstFrame;
     UnmapViewOfFile(state);
     CloseHandle(mapping);
     CloseOffsetsView(module);
     PrintDistribution("change_ms", samples.data(), samples.size());
+    if (drewFrames) PrintDistribution("change_frames", frameSamples.data(), frameSamples.size());
     if (stalled) Report("change: the value never reached the module; is the bridge running?\n");
     return !stalled;
 }

@@ -8,7 +8,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: latency roundtrip COUNT      exchanges of the nine reads, timed one by one\n"
     "       latency period SECONDS       period between the bridge's exchanges\n"
-    "       latency period-about SECONDS the same with Quorvane's About box open\n"
+    "       latency period-about SECONDS the same with Quorvane's About box open, laid bare\n"
+    "                                    every 150 ms: how soon it is painted again\n"
     "       latency change COUNT         state block change to value at the module's offset\n"
     "       latency floor SECONDS        the nine reads on each tick of a 10 ms timer, no more\n"
     "       latency floor-windowed SECONDS   the same from a minimised top-level window\n"

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -166,8 +167,9 @@ void SetModuleSimulatorWord(std::uint32_t word);  // value at 0x3308
 void SetModuleAnswer(DWORD_PTR answer);
 
 // The next `times` sends reach no answer within their timeout: each returns 0 with `lastError`
-// (0 models systems that leave it unset) after advancing the clock by the send's timeout.
-void TimeOutNextSends(unsigned times, DWORD lastError = ERROR_TIMEOUT);
+// (0 models systems that clear it; none, systems that leave whatever an earlier call set) after
+// advancing the clock by the send's timeout.
+void TimeOutNextSends(unsigned times, std::optional<DWORD> lastError = ERROR_TIMEOUT);
 
 // Runs after the module has carried out the records and before the send returns, given the
 // whole mapping; a test may corrupt the reply here. Set it outside the code under test: it is

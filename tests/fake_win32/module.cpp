@@ -24,7 +24,7 @@ struct Module {
     exchange::ModuleSpace space;
     DWORD_PTR answer = 1;
     unsigned timeoutsLeft = 0;
-    DWORD timeoutError = 0;
+    std::optional<DWORD> timeoutError;  // none: the last error is left as it was
     std::function<void(std::span<std::uint8_t>)> afterExchange;
     unsigned exchangesHandled = 0;
     SendArguments lastSend{};
@@ -110,7 +110,7 @@ void SetModuleAnswer(DWORD_PTR answer) {
     TheModule().answer = answer;
 }
 
-void TimeOutNextSends(unsigned times, DWORD lastError) {
+void TimeOutNextSends(unsigned times, std::optional<DWORD> lastError) {
     TheModule().timeoutsLeft = times;
     TheModule().timeoutError = lastError;
 }
@@ -158,7 +158,7 @@ LRESULT WINAPI SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPA
     if (module.timeoutsLeft != 0) {
         --module.timeoutsLeft;
         world.now += timeoutMs;
-        world.lastError = module.timeoutError;
+        if (module.timeoutError) world.lastError = *module.timeoutError;
         return 0;
     }
     if (!fake::detail::WindowIsLive(window)) {

@@ -54,10 +54,10 @@ TEST_F(PollCycleTest, FailedExchangeIsTheCyclesResultWhileLaterStepsRun) {
     EXPECT_EQ(cycle_world::CommandParameter(), 500.0);
     EXPECT_EQ(g_bridge.lastSeenCounters[6], 1);
 
-    // With a last error set the same failure reads as a refused send.
+    // With another last error the same failure reads as a refused send.
     cycle_world::Open();
     ASSERT_EQ(RunCycle(), LINK_OK);
-    fake::TimeOutNextSends(9, ERROR_TIMEOUT);
+    fake::TimeOutNextSends(9, ERROR_ACCESS_DENIED);
     EXPECT_EQ(RunCycle(), LINK_SEND_FAILED);
 }
 

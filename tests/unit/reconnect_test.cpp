@@ -147,7 +147,7 @@ TEST_F(ReconnectTest, AStaleBlockGivesNoTurnNobodyMadeAndKeepsNoStaleValue) {
 TEST_F(ReconnectTest, AModuleThatDoesNotAnswerTheSeedingReadIsAConnectFailure) {
     DisconnectBothSides();
     cycle_world::HangAfterHandshake(ERROR_TIMEOUT);
-    EXPECT_EQ(ConnectBothSides(), LINK_SEND_FAILED);
+    EXPECT_EQ(ConnectBothSides(), LINK_TIMEOUT);
     ExpectHeldOnce();
     fake::SetAfterExchangeHook({});
     DisconnectBothSides();

@@ -1,5 +1,6 @@
 // Opening and closing the link: every way an open can fail, what each leaves acquired, the
 // handshake's passes and the name counter.
+#include <optional>
 #include <string>
 
 #include "tests/unit/link_test_support.h"
@@ -247,11 +248,12 @@ TEST_F(LinkTest, HandshakeExchangeFailuresArePassedOnAndReleaseEverything) {
     };
     const Case cases[] = {
         {0, 1, LINK_TIMEOUT},
-        {ERROR_TIMEOUT, 1, LINK_SEND_FAILED},
+        {ERROR_TIMEOUT, 1, LINK_TIMEOUT},
+        {ERROR_ACCESS_DENIED, 1, LINK_SEND_FAILED},
         {ERROR_SUCCESS, 0, LINK_BAD_REPLY},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "expected " << c.expected);
+        SCOPED_TRACE(testing::Message() << "last error " << c.timeoutError);
         fake::Reset();
         ResetLinkStateForTest();
         fake::StartModule();
@@ -263,6 +265,36 @@ TEST_F(LinkTest, HandshakeExchangeFailuresArePassedOnAndReleaseEverything) {
         EXPECT_EQ(fake::CallCount(fake::Call::SendMessageTimeoutA),
                   c.expected == LINK_BAD_REPLY ? 1u : 9u);
         ExpectGaveUp();
+    }
+}
+
+// The automatic try's probe: only a send that ran out of time is a module that does not answer.
+// A send that leaves the last error alone must not be judged by an error of an earlier call.
+TEST_F(LinkTest, TheProbeTakesOnlySilenceAsNotAnswering) {
+    struct Case {
+        const char* name;
+        bool refused;                    // refused outright, else timed out
+        std::optional<DWORD> sendError;  // none: the send leaves the last error alone
+        bool answers;
+    };
+    const Case cases[] = {
+        {"timed out, Windows 10 and 11", false, ERROR_TIMEOUT, false},
+        {"timed out, error cleared", false, 0, false},
+        {"timed out after a folder was made", false, std::nullopt, false},
+        {"refused for rights", true, ERROR_ACCESS_DENIED, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::Reset();
+        fake::StartModule();
+        SetLastError(ERROR_ALREADY_EXISTS);  // as the log's CreateDirectoryW leaves it
+        if (c.refused) {
+            fake::FailNext(fake::Call::SendMessageTimeoutA, 1, *c.sendError);
+        } else {
+            fake::TimeOutNextSends(1, c.sendError);
+        }
+        EXPECT_EQ(LinkModuleAnswers(250), c.answers);
+        EXPECT_EQ(fake::LastSend().message, static_cast<UINT>(WM_NULL));
     }
 }
 

@@ -4,17 +4,27 @@
 add_library(app_status_hook SHARED app_status_hook.cpp)
 set_target_properties(app_status_hook PROPERTIES PREFIX "")
 
-quorvane_wine_test(app_tests
+# quorvane_app_test(NAME SOURCES file... [LIBRARIES target...]): a Wine test that runs
+# Quorvane.exe with the hook in place.
+function(quorvane_app_test name)
+    cmake_parse_arguments(PARSE_ARGV 1 TEST "" "" "SOURCES;LIBRARIES")
+    quorvane_wine_test(${name} SOURCES ${TEST_SOURCES} app_process.cpp
+                       LIBRARIES ${TEST_LIBRARIES})
+    target_link_libraries(${name} PRIVATE advapi32 version)
+    target_compile_definitions(${name} PRIVATE UNICODE
+        QUORVANE_VERSION=L"${PROJECT_VERSION}"
+        QUORVANE_EXE=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:Quorvane>"
+        QUORVANE_STATUS_HOOK_DLL=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:app_status_hook>")
+    add_dependencies(${name} Quorvane app_status_hook)
+endfunction()
+
+quorvane_app_test(app_tests
     SOURCES app_resources_test.cpp app_window_test.cpp app_bridge_test.cpp app_panel_test.cpp
-            app_unwatched_test.cpp app_process.cpp ${PROJECT_SOURCE_DIR}/app/real_windows.cpp
+            app_unwatched_test.cpp ${PROJECT_SOURCE_DIR}/app/real_windows.cpp
     LIBRARIES shell)
-target_link_libraries(app_tests PRIVATE advapi32 gdi32 winmm shell32 ole32 uuid)
-target_compile_definitions(app_tests PRIVATE UNICODE
-    QUORVANE_VERSION=L"${PROJECT_VERSION}"
-    QUORVANE_EXE=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:Quorvane>"
-    QUORVANE_STATUS_HOOK_DLL=L"${HOST_ROOT_DRIVE}$<TARGET_FILE:app_status_hook>")
-target_link_libraries(app_tests PRIVATE version)
-add_dependencies(app_tests Quorvane app_status_hook)
+target_link_libraries(app_tests PRIVATE gdi32 winmm shell32 ole32 uuid)
+# The window against a module that answers between frames of 25 ms.
+quorvane_app_test(app_repaint_tests SOURCES app_repaint_test.cpp LIBRARIES repaint_probe)
 
 # The window and the panel's sentences again from 115 to 300 % of the display scale, and at
 # 100 % in DejaVu Sans 9, wider and taller than Windows' own Segoe UI 9: both set in the Wine

@@ -148,4 +148,46 @@ TEST_F(KitTest, NeitherStandInStartsBesideTheRealThing) {
     DestroyWindow(simulator);
 }
 
+// What a panel builder types: --help is an answer, anything not understood is refused with the
+// usage; a frame's jitter means nothing without its length.
+TEST_F(StandInTest, TheKitModulesCommandLine) {
+    const struct {
+        const char* arguments;
+        DWORD exitCode;
+        const char* says;
+    } lines[] = {
+        {"--help", 0, "--frame-jitter-ms J"},
+        {"--no-such-option", 2, "usage: kit-module"},
+        {"--frame-jitter-ms 5", 2, "usage: kit-module"},
+        {"--frame-ms 0", 2, "usage: kit-module"},
+    };
+    for (const auto& line : lines) {
+        StandInProcess module;
+        ASSERT_TRUE(module.Start("kit-module.exe", line.arguments));
+        ASSERT_TRUE(module.WaitForExit(20000)) << line.arguments;
+        EXPECT_EQ(module.ExitCode(), line.exitCode) << line.arguments;
+        EXPECT_NE(module.Output().find(line.says), std::string::npos) << module.Output();
+    }
+}
+
+// A module drawing frames answers between them: a client that sends once the module has gone
+// back to drawing (as Quorvane's cycles do, on a tick after the answer) gets one exchange a
+// frame. (Sends made back to back may all be handled in one pass of the queue, as a simulator
+// handles them.)
+TEST_F(StandInTest, AFrameModuleAnswersOnceAFrame) {
+    ASSERT_TRUE(StartModule("--frame-ms 20 --frame-jitter-ms 10"));
+    ResetLinkStateForTest();
+    LinkResult result = -1;
+    ASSERT_TRUE(LinkOpen(0, result)) << result;
+    constexpr std::uint32_t kExchanges = 20;
+    const std::uint32_t framesBefore = FrameCount(offsets_);
+    for (std::uint32_t i = 0; i < kExchanges; ++i) {
+        Sleep(5);
+        std::uint32_t version = 0;
+        ASSERT_TRUE(LinkRead(0x3304, 4, &version, result) && LinkProcess(result)) << result;
+    }
+    LinkClose();
+    EXPECT_GE(FrameCount(offsets_) - framesBefore, kExchanges - 2);
+}
+
 }  // namespace

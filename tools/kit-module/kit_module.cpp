@@ -22,6 +22,7 @@ HWND g_window;                   // the window clients find by class
 int g_exitCode;                  // 3 once another module window appeared beside ours
 UINT g_ipcMessage;               // kIpcMessageName
 std::uint32_t g_exchanges;       // messages handled so far
+std::uint32_t g_frames;          // frames drawn so far (with --frame-ms)
 
 constexpr UINT_PTR kWatchTimer = 1;
 constexpr UINT kWatchPeriodMs = 1000;
@@ -50,6 +51,31 @@ void PublishCounters() {
     std::memcpy(g_offsetsBase + kGreetingAt, &greeting, sizeof greeting);
     std::memcpy(g_offsetsBase + kGreetingWritesAt, &g_space->greetingWrites,
                 sizeof g_space->greetingWrites);
+}
+
+// The length of the next frame: frameMs, plus up to frameJitterMs drawn at random.
+DWORD NextFrameMs() {
+    static std::uint32_t noise = GetTickCount() | 1u;
+    if (g_options.frameJitterMs == 0) return g_options.frameMs;
+    noise = noise * 1664525u + 1013904223u;
+    return g_options.frameMs + (noise >> 8) % (g_options.frameJitterMs + 1);
+}
+
+// A simulator's main thread, which owns the module's window: it draws a frame, and only then
+// looks at its queue and handles everything that came meanwhile, the messages other processes
+// sent included (PeekMessage calls their handlers). A client's exchange therefore waits for the
+// end of the frame under way.
+void RunFrames() {
+    for (;;) {
+        Sleep(NextFrameMs());
+        ++g_frames;
+        std::memcpy(g_offsetsBase + kFrameCountAt, &g_frames, sizeof g_frames);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return;
+            DispatchMessageA(&message);
+        }
+    }
 }
 
 // Carries out the records of the client's buffer named by the atom. False when the buffer
@@ -170,7 +196,14 @@ bool CreateModuleWindow() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!ParseModuleOptions(argc, argv, g_options)) return 2;
+    switch (ParseModuleOptions(argc, argv, g_options)) {
+        case ModuleCommandLine::Help:
+            return 0;
+        case ModuleCommandLine::NotValid:
+            return 2;
+        case ModuleCommandLine::Run:
+            break;
+    }
     if (ModuleAlreadyRuns()) return 3;
     if (!CreateOffsetSpace()) {
         Say("%s: cannot create the offsets mapping (error %lu)\n", ProgramName(), GetLastError());
@@ -185,8 +218,13 @@ int main(int argc, char** argv) {
     SetTimer(g_window, kWatchTimer, kWatchPeriodMs, nullptr);
     Say("%s ready: class %s, version 0x%08X, marker 0x%08X, mapping %s\n", ProgramName(),
         g_options.windowClass, g_options.version, g_options.marker, g_options.mappingName);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
-    Say("%s: %u exchanges, ending\n", ProgramName(), g_exchanges);
+    if (g_options.frameMs != 0) {
+        RunFrames();
+        Say("%s: %u exchanges in %u frames, ending\n", ProgramName(), g_exchanges, g_frames);
+    } else {
+        MSG message;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+        Say("%s: %u exchanges, ending\n", ProgramName(), g_exchanges);
+    }
     return g_exitCode;
 }

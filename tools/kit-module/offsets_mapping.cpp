@@ -48,6 +48,12 @@ std::uint32_t ExchangeCount(const OffsetsView& view) {
     return count;
 }
 
+std::uint32_t FrameCount(const OffsetsView& view) {
+    std::uint32_t count;
+    std::memcpy(&count, view.base + kFrameCountAt, sizeof count);
+    return count;
+}
+
 std::uint16_t LastGreeting(const OffsetsView& view) {
     std::uint16_t word;
     std::memcpy(&word, view.base + kGreetingAt, sizeof word);

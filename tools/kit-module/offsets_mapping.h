@@ -16,6 +16,7 @@ constexpr char kOffsetsMappingName[] = "QuorvaneStandInModuleOffsets";
 constexpr std::size_t kExchangeCountAt = 0x11000;   // uint32: exchange messages handled
 constexpr std::size_t kGreetingAt = 0x11004;        // uint16: last word a client wrote at 0x330A
 constexpr std::size_t kGreetingWritesAt = 0x11008;  // uint32: writes that reached 0x330A
+constexpr std::size_t kFrameCountAt = 0x1100C;      // uint32: frames drawn (with --frame-ms)
 constexpr std::size_t kOffsetsMappingSize = 0x12000;
 
 // Another process's window onto a running stand-in's space.
@@ -32,4 +33,5 @@ void ReadOffsets(const OffsetsView& view, std::uint32_t offset, void* into, std:
 void WriteOffsets(const OffsetsView& view, std::uint32_t offset, const void* from,
                   std::size_t size);
 std::uint32_t ExchangeCount(const OffsetsView& view);
+std::uint32_t FrameCount(const OffsetsView& view);
 std::uint16_t LastGreeting(const OffsetsView& view);
