@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/wine/stand_in_fixture.h"
+#include "tools/monitor/block_view.h"
 #include "tools/monitor/live_screen.h"
 
 namespace {
@@ -30,6 +31,23 @@ class MonitorTest : public StandInTest {
         return lines;
     }
 
+    // The module's block as it is now, laid out for a console `columns` wide.
+    std::vector<std::string> FrameFor(std::size_t columns) const {
+        BridgeBlock block{};
+        ReadOffsets(offsets_, kBridgeBlockStart, block, sizeof block);
+        std::istringstream text(BridgeBlockFrame(block, nullptr, columns));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(text, line);) lines.push_back(line);
+        return lines;
+    }
+
+    void SetMailbox(std::int16_t code) { WriteOffsets(offsets_, 0x9400, &code, sizeof code); }
+    std::int16_t Mailbox() const {
+        std::int16_t code = 0;
+        ReadOffsets(offsets_, 0x9400, &code, sizeof code);
+        return code;
+    }
+
     StandInProcess monitor_;
 };
 
@@ -46,9 +64,9 @@ class ConsoleMonitor {
         FreeConsole();
     }
 
-    // Started in a console made for it, 80 columns (narrower than its widest lines) by 40 rows
-    // (enough for all of them), in which Ctrl+C does not reach this process.
-    bool Start(const std::string& arguments) {
+    // Started in a console made for it, `columns` wide (80: narrower than a file's lines) by 50
+    // rows (enough for all of them), in which Ctrl+C does not reach this process.
+    bool Start(const std::string& arguments, SHORT columns = 80) {
         FreeConsole();
         if (!AllocConsole()) return false;
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
@@ -58,8 +76,8 @@ class ConsoleMonitor {
         input_ =
             CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         &inheritable, OPEN_EXISTING, 0, nullptr);
-        const SMALL_RECT window = {0, 0, 79, 39};
-        SetConsoleScreenBufferSize(screen_, {80, 40});
+        const SMALL_RECT window = {0, 0, static_cast<SHORT>(columns - 1), 49};
+        SetConsoleScreenBufferSize(screen_, {columns, 50});
         SetConsoleWindowInfo(screen_, TRUE, &window);
 
         const ChildProcess::StandardHandles handles{input_, screen_, screen_};
@@ -123,19 +141,17 @@ TEST_F(MonitorTest, PostsCodesAndTurnsCountersAcrossTheWrap) {
     ASSERT_TRUE(StartModule());
     const std::uint8_t counter = 254;
     WriteOffsets(offsets_, 0x94F3, &counter, sizeof counter);
+    SetMailbox(-1);  // as a bridge leaves it
 
-    EXPECT_EQ(RunMonitor("--post 1234 --turn 3 5"), 0u) << monitor_.Output();
-    std::int16_t mailbox = 0;
+    EXPECT_EQ(RunMonitor("--post 1000 --turn 3 5"), 0u) << monitor_.Output();
     std::uint8_t turned = 0;
-    ReadOffsets(offsets_, 0x9400, &mailbox, sizeof mailbox);
     ReadOffsets(offsets_, 0x94F3, &turned, sizeof turned);
-    EXPECT_EQ(mailbox, 1234);
+    EXPECT_EQ(Mailbox(), 1000);
     EXPECT_EQ(turned, 3);
 
-    EXPECT_EQ(RunMonitor("--post -1 --turn 3 -4"), 0u) << monitor_.Output();
-    ReadOffsets(offsets_, 0x9400, &mailbox, sizeof mailbox);
+    EXPECT_EQ(RunMonitor("--post -1 --force --turn 3 -4"), 0u) << monitor_.Output();
     ReadOffsets(offsets_, 0x94F3, &turned, sizeof turned);
-    EXPECT_EQ(mailbox, -1);
+    EXPECT_EQ(Mailbox(), -1);
     EXPECT_EQ(turned, 255);
 
     // An encoder that is not there is refused before the link opens.
@@ -145,10 +161,39 @@ TEST_F(MonitorTest, PostsCodesAndTurnsCountersAcrossTheWrap) {
     EXPECT_GT(FrameOnce().size(), 20u) << "--once shows the block and ends";
 }
 
+// With no bridge running, a second post would wipe out the first: it is refused with exit code 4
+// after 2 s of waiting, and one that the bridge makes room for during the wait goes through.
+// A fresh module's block, all 0, holds 0, which no bridge took either.
+TEST_F(MonitorTest, PostLeavesACodeNotTakenAloneAndWaitsForItToBeTaken) {
+    ASSERT_TRUE(StartModule());
+    EXPECT_EQ(RunMonitor("--post 100"), 4u);
+    EXPECT_NE(monitor_.Output().find("the code 0 posted before was not taken yet: is Quorvane "
+                                     "running?"),
+              std::string::npos)
+        << monitor_.Output();
+    EXPECT_NE(monitor_.Output().find("is all 0"), std::string::npos) << monitor_.Output();
+
+    SetMailbox(200);
+    EXPECT_EQ(RunMonitor("--post 300"), 4u);
+    EXPECT_NE(monitor_.Output().find("the code 200 posted before was not taken yet"),
+              std::string::npos)
+        << monitor_.Output();
+    EXPECT_EQ(Mailbox(), 200);
+
+    ASSERT_TRUE(monitor_.Start("monitor.exe", "--post 300"));
+    Sleep(700);
+    SetMailbox(-1);
+    EXPECT_TRUE(monitor_.WaitForExit(10000));
+    EXPECT_EQ(monitor_.ExitCode(), 0u) << monitor_.Output();
+    EXPECT_EQ(Mailbox(), 300);
+}
+
 // What a user at a cockpit meets first: each outcome has its own exit code and says what to do.
 TEST_F(MonitorTest, ExitCodesTellAMissingModuleFromAMistypedCommandLine) {
     EXPECT_EQ(RunMonitor(""), 3u);
-    EXPECT_NE(monitor_.Output().find("IPC module is not running"), std::string::npos)
+    EXPECT_NE(monitor_.Output().find("No simulator module was found: start the simulator with its "
+                                     "IPC module first, then run monitor again. (2)"),
+              std::string::npos)
         << monitor_.Output();
     EXPECT_EQ(RunMonitor("--watch"), 2u);
     EXPECT_NE(monitor_.Output().find("--help"), std::string::npos) << monitor_.Output();
@@ -159,7 +204,9 @@ TEST_F(MonitorTest, ExitCodesTellAMissingModuleFromAMistypedCommandLine) {
     // The simulator's own window, without the module's marker behind it.
     ASSERT_TRUE(StartModule("--class FS98MAIN --version 0 --marker 0"));
     EXPECT_EQ(RunMonitor("--once"), 3u);
-    EXPECT_NE(monitor_.Output().find("IPC module is not running"), std::string::npos)
+    EXPECT_NE(monitor_.Output().find("IPC module does not answer: install or enable it, then run "
+                                     "monitor again. (14)"),
+              std::string::npos)
         << monitor_.Output();
 }
 
@@ -229,13 +276,13 @@ TEST_F(MonitorTest, WatchedReadingsReachAPipeAtOnce) {
     }
 }
 
-// On a console each row holds one line of the reading, cut one column short of the edge so that
-// nothing wraps, and the cursor hidden while it draws shows again however the view ends: at its
+// On a console each row holds one line of the reading, laid out for the console's 80 columns,
+// and the cursor hidden while it draws shows again however the view ends: at its
 // time, by Ctrl+C in a long wait between readings, or by Ctrl+C while an exchange hangs (the
 // module's window thread stopped). Then the link's atom, which outlives a process, is gone too.
 TEST_F(MonitorTest, ConsoleViewKeepsItsRowsAndGivesBackCursorAndLink) {
     ASSERT_TRUE(StartModule());
-    const std::vector<std::string> frame = FrameOnce();
+    const std::vector<std::string> frame = FrameFor(80);
     struct Ending {
         const char* arguments;
         bool pressCtrlC;
@@ -255,7 +302,7 @@ TEST_F(MonitorTest, ConsoleViewKeepsItsRowsAndGivesBackCursorAndLink) {
         const std::vector<std::string> rows = monitor.Rows();
         ASSERT_GT(rows.size(), frame.size());
         for (std::size_t i = 0; i < frame.size(); ++i) {
-            std::string expected = frame[i].substr(0, rows[i + 1].size() - 1);
+            std::string expected = frame[i];
             expected.resize(rows[i + 1].size(), ' ');
             EXPECT_EQ(rows[i + 1], expected) << "row " << i + 1;
         }
@@ -272,6 +319,23 @@ TEST_F(MonitorTest, ConsoleViewKeepsItsRowsAndGivesBackCursorAndLink) {
         if (moduleThread != nullptr) ResumeModule(moduleThread);
         EXPECT_TRUE(monitor.CursorVisible());
         EXPECT_FALSE(monitor.BufferAtomHeld());
+    }
+}
+
+// --once in a console as wide as a file's lines: laid out to fit, one line a row, no blank row
+// between two (a line as wide as the console moves the cursor on, and its newline again).
+TEST_F(MonitorTest, OnceInAConsoleFitsItsWidthWithoutBlankRows) {
+    ASSERT_TRUE(StartModule());
+    const std::vector<std::string> frame = FrameFor(112);
+    ConsoleMonitor monitor;
+    ASSERT_TRUE(monitor.Start("--once", 112));
+    EXPECT_EQ(monitor.ExitCodeWithin(10000), 0u);
+    const std::vector<std::string> rows = monitor.Rows();
+    ASSERT_GT(rows.size(), frame.size() + 1);
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        std::string expected = frame[i];
+        expected.resize(rows[i + 1].size(), ' ');
+        EXPECT_EQ(rows[i + 1], expected) << "row " << i + 1;
     }
 }
 

@@ -1,31 +1,19 @@
 // What the development stand-ins and the monitor share as console programs: printing lines that
-// reach a pipe at once, reading numbers from options, and ending reliably.
+// reach a pipe at once, reading numbers from options (option_text.h), and ending reliably.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/printf_format.h"
+#include "tools/console/option_text.h"
 
 // printf, then flush: the test harness and the demo read these lines through a pipe while the
 // program is still running.
 void Say(const char* format, ...) QUORVANE_PRINTF_FORMAT(1, 2);
 
-// Whole strings only: decimal, 0x-hexadecimal; false on anything else or out of range.
-bool ParseUnsigned(const char* text, std::uint32_t& value);
-bool ParseSigned(const char* text, std::int32_t& value);
-bool ParseReal(const char* text, double& value);
-
 // The running program's file name without its folder and ".exe": the kit's copies of the
 // stand-ins are named differently from the build's.
 const char* ProgramName();
-
-bool IsOption(const char* argument, const char* name);
-
-// The value of option argv[i], which is the next argument: advances i past it. False when it is
-// missing or malformed.
-bool TakeText(int argc, char** argv, int& i, const char*& value);
-bool TakeUnsigned(int argc, char** argv, int& i, std::uint32_t& value);
-bool TakeSigned(int argc, char** argv, int& i, std::int32_t& value);
 
 // Watches, from a second thread, for the program's end: its standard input closing (only when
 // it is a pipe, so a program started from a shell in the background keeps running), `seconds`

@@ -17,6 +17,13 @@ bool IsQuitKey(const INPUT_RECORD& record) {
 
 }  // namespace
 
+std::size_t ConsoleColumns() {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!IsConsole(output) || !GetConsoleScreenBufferInfo(output, &info)) return kAnyColumns;
+    return static_cast<std::size_t>(info.dwSize.X);
+}
+
 LiveScreen OpenLiveScreen() {
     LiveScreen screen{};
     screen.output = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -49,9 +56,9 @@ void DrawFrame(LiveScreen& screen, const std::string& frame) {
         return;
     }
     // Line by line at fixed rows, each padded with blanks to cover what the last frame had
-    // there; a line as wide as the buffer would move the cursor on by itself, so one column is
-    // kept free.
-    const std::size_t width = screen.width > 1 ? static_cast<std::size_t>(screen.width - 1) : 1;
+    // there. Written to the cells without moving the cursor: the window does not scroll to rows
+    // below it (a narrow console's view is taller), and nothing wraps.
+    const std::size_t width = static_cast<std::size_t>(screen.width);
     SHORT row = 0;
     for (std::size_t start = 0; start < frame.size(); ++row) {
         std::size_t end = frame.find('\n', start);
@@ -60,10 +67,8 @@ void DrawFrame(LiveScreen& screen, const std::string& frame) {
         line.resize(width, ' ');
         const COORD at = {0, static_cast<SHORT>(screen.origin.Y + row)};
         DWORD written = 0;
-        if (SetConsoleCursorPosition(screen.output, at)) {
-            WriteConsoleA(screen.output, line.data(), static_cast<DWORD>(line.size()), &written,
-                          nullptr);
-        }
+        WriteConsoleOutputCharacterA(screen.output, line.data(), static_cast<DWORD>(line.size()),
+                                     at, &written);
         start = end + 1;
     }
     screen.linesDrawn = row;

@@ -4,18 +4,23 @@
 // a person to read back.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/win32.h"
+#include "tools/monitor/block_view.h"
 
 struct LiveScreen {
     HANDLE output;               // standard output
     bool console;                // output is a console: draw in place
     COORD origin;                // console cell of the frame's first line
-    SHORT width;                 // console columns; lines are padded to one short of it
+    SHORT width;                 // console columns; lines are padded to it
     SHORT linesDrawn;            // by the last frame, so the cursor can be left below it
     CONSOLE_CURSOR_INFO cursor;  // as it was, restored by CloseLiveScreen
 };
+
+// The width of the console that standard output is, in columns; kAnyColumns when it is none.
+std::size_t ConsoleColumns();
 
 // Clears the console window and hides the cursor; nothing when output is not a console.
 LiveScreen OpenLiveScreen();

@@ -1,8 +1,6 @@
 #include "tools/monitor/monitor_options.h"
 
-#include <cstdio>
-
-#include "tools/console/console.h"
+#include "tools/console/option_text.h"
 
 namespace {
 
@@ -20,9 +18,11 @@ encoder counters. offsets.csv and offsets.md say which offset is which.
 
 Started without options, it shows the block live: four times a second the
 view is redrawn in place, and a * after a value marks that it changed since
-the redraw before. Press q, Esc or Ctrl+C to end it. Give its console window
-at least 112 columns and 30 lines. When the output goes to a file or a pipe,
-each reading is printed after the previous one instead.
+the redraw before. Press q, Esc or Ctrl+C to end it. The view takes the width
+of its console: from 113 columns all of it fits in 28 lines; at 80 columns it
+takes 42 lines, so make the window that high or scroll. When the output goes
+to a file or a pipe, each reading is printed after the previous one instead,
+at the full width (112 columns).
 
 Options:
   --watch MS       redraw every MS milliseconds instead of every 250
@@ -31,7 +31,10 @@ Options:
   --brief          one line a reading, with only the values that are not 0
   --post CODE      post command CODE (0..32767) to the mailbox 0x9400, then
                    show the block once; Quorvane passes it to the add-on and
-                   writes -1 back to empty the mailbox
+                   writes -1 back to empty the mailbox. A code posted before
+                   and not taken yet is not overwritten: monitor waits up to
+                   2 s for the mailbox to be empty, then gives up (exit 4)
+  --force          with --post: post at once, over whatever the mailbox holds
   --turn K STEPS   turn encoder K (0..7: counter 0x94F0 + K) by STEPS, negative
                    to turn it down, then show the block once
   --roundtrip      check the link alone: open it, write a value to 0x9474,
@@ -47,11 +50,47 @@ Exit codes:
   2  the command line was not understood
   3  the simulator's IPC module is not running: start the simulator with its
      module, wait until it has loaded, then run monitor again
+  4  --post posted nothing: the mailbox still held a code after 2 s (is
+     Quorvane running?)
 )";
 
-bool Parse(int argc, char** argv, MonitorOptions& options, bool& help, bool& once) {
+// What an option's values are, said when they are refused.
+struct OptionValues {
+    const char* name;
+    int count;  // arguments after the option
+    const char* rule;
+};
+
+// clang-format off
+constexpr OptionValues kOptionValues[] = {
+    {"--watch",     1, "MS is a number of milliseconds from 1 up, e.g. --watch 500"},
+    {"--seconds",   1, "N is a number of seconds, 0 for no end, e.g. --seconds 10"},
+    {"--simulator", 1, "N is a simulator's number as its module reports it (0x3308), 0 for any"},
+    {"--post",      1, "CODE is a command code 0..32767, or -1 to empty the mailbox, e.g. --post 1000"},
+    {"--turn",      2, "K is an encoder 0..7 (its counter is 0x94F0 + K) and STEPS a whole number, "
+                       "negative to turn it down, e.g. --turn 3 -2"},
+};
+// clang-format on
+
+// "monitor: --turn 9 1: K is an encoder 0..7 ...", or "no such option" for a name not known.
+std::string Refusal(int argc, char** argv, int at) {
+    std::string said = std::string("monitor: ") + argv[at];
+    const char* rule = "no such option";
+    for (const OptionValues& option : kOptionValues) {
+        if (!IsOption(argv[at], option.name)) continue;
+        for (int k = at + 1; k <= at + option.count && k < argc; ++k) {
+            said += std::string(" ") + argv[k];
+        }
+        rule = option.rule;
+    }
+    return said + ": " + rule + ".\n";
+}
+
+bool Parse(int argc, char** argv, MonitorOptions& options, bool& help, bool& once,
+           std::string& said) {
     bool understood = true;
     for (int i = 1; i < argc && understood; ++i) {
+        const int at = i;
         const char* name = argv[i];
         if (IsOption(name, "--help") || IsOption(name, "-h") || IsOption(name, "/?")) {
             help = true;
@@ -67,6 +106,8 @@ bool Parse(int argc, char** argv, MonitorOptions& options, bool& help, bool& onc
             understood = TakeUnsigned(argc, argv, i, options.seconds);
         } else if (IsOption(name, "--simulator")) {
             understood = TakeUnsigned(argc, argv, i, options.simulator);
+        } else if (IsOption(name, "--force")) {
+            options.force = true;
         } else if (IsOption(name, "--post")) {
             options.post = true;
             understood = TakeSigned(argc, argv, i, options.code) && options.code >= -32768 &&
@@ -78,27 +119,33 @@ bool Parse(int argc, char** argv, MonitorOptions& options, bool& help, bool& onc
         } else {
             understood = false;
         }
-        if (!understood) std::fprintf(stderr, "monitor: %s: not understood\n", name);
+        if (!understood) said = Refusal(argc, argv, at);
     }
     return understood;
 }
 
 }  // namespace
 
-MonitorCommandLine ParseMonitorOptions(int argc, char** argv, MonitorOptions& options) {
+MonitorCommandLine ParseMonitorOptions(int argc, char** argv, MonitorOptions& options,
+                                       std::string& said) {
     options = {};
+    said.clear();
     bool help = false;
     bool once = false;
-    if (!Parse(argc, argv, options, help, once)) {
-        std::fprintf(stderr, "monitor --help explains every option.\n");
+    if (!Parse(argc, argv, options, help, once, said)) {
+        said += "monitor --help explains every option.\n";
         return MonitorCommandLine::NotValid;
     }
     if (help) {
-        Say("%s", kManual);
+        said = kManual;
         return MonitorCommandLine::Help;
     }
     if (once && options.watchMs != 0) {
-        std::fprintf(stderr, "monitor: --once and --watch: choose one.\n");
+        said = "monitor: --once and --watch: choose one.\n";
+        return MonitorCommandLine::NotValid;
+    }
+    if (options.force && !options.post) {
+        said = "monitor: --force goes with --post CODE: it posts CODE without waiting.\n";
         return MonitorCommandLine::NotValid;
     }
     const bool acts = options.post || options.turn || once;
