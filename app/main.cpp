@@ -36,15 +36,15 @@ void RegisterMainWindowClass(HINSTANCE instance, const wchar_t* className) {
 }
 
 // Runs until the quit message; its wParam is the exit code. Waits on the cycle's clock beside
-// the messages, so that a tick costs no message of its own. The messages that came meanwhile are
-// handled after every wake, as a window timer's tick waited for them: a module that answers
-// late, with the clock due again at once, never starves the window. A keystroke that the
-// accelerators turn into a command goes no further.
+// the messages, so that a tick costs no message of its own, and runs the cycle it brings. The
+// messages that came meanwhile are handled after every wake, as a window timer's tick waited for
+// them: a module that answers late, with the clock due again at once, never starves the window. A
+// keystroke that the accelerators turn into a command goes no further.
 int RunMessageLoop(HINSTANCE instance, HWND window) {
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_QUORVANE));
     MSG message{};
     for (;;) {
-        if (ShellWaitForTickOrInput()) SendMessageW(window, kCycleTickMessage, 0, 0);
+        CarryOut(window, ShellWaitForTickOrInput());
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
             if (TranslateAcceleratorW(window, accelerators, &message)) continue;

@@ -73,9 +73,8 @@ void OnCommand(HWND window, int id, HWND control, UINT code) {
     }
 }
 
-// Runs every tick of the clock: from the message loop's wait, from the pacing thread while a
-// modal loop (the About box, a menu, a drag) holds the window thread, or as WM_TIMER where a
-// window timer paces the cycles.
+// Runs every tick of a window timer: where it is the clock, and in the modal loops (the About
+// box, a menu, a move of the window), which hold the window thread away from the message loop.
 void OnCycleTick(HWND window) {
     CarryOut(window, ShellTick());
 }
@@ -172,9 +171,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_TIMER:  // and then default processing, whatever the timer
             OnTimer(window, static_cast<UINT>(wParam));
             break;
-        case kCycleTickMessage:
-            OnCycleTick(window);
-            return 0;
         case WM_ENTERIDLE:
         case WM_ENTERMENULOOP:
         case WM_ENTERSIZEMOVE:

@@ -47,45 +47,46 @@ HANDLE CreateTimer(DWORD flags) {
     return CreateWaitableTimerExW(nullptr, nullptr, flags, TIMER_ALL_ACCESS);
 }
 
-BOOL SetPeriodicTimer(HANDLE timer, LONG periodMs) {
+// One shot at an absolute time (a positive due time), with no period.
+BOOL SetOneShotTimer(HANDLE timer, std::int64_t dueAt) {
     LARGE_INTEGER due{};
-    due.QuadPart = -10'000LL * periodMs;  // relative, in units of 100 ns
-    return SetWaitableTimer(timer, &due, periodMs, nullptr, nullptr, FALSE);
+    due.QuadPart = dueAt;
+    return SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
 }
 
-HANDLE CreateModalEvent() {
-    return CreateEventW(nullptr, TRUE, FALSE, nullptr);
+// Windows 8 and later keep the system time to the performance counter's precision; before, it
+// moves on the system tick, which a due time 10 ms after the last one does not mind.
+std::int64_t SystemTime() {
+    using PreciseTimeCall = void(WINAPI*)(FILETIME*);
+    static const auto precise = reinterpret_cast<PreciseTimeCall>(
+        FindExport("kernel32.dll", "GetSystemTimePreciseAsFileTime"));
+    FILETIME now{};
+    if (precise != nullptr) {
+        precise(&now);
+    } else {
+        GetSystemTimeAsFileTime(&now);
+    }
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) |
+                                     now.dwLowDateTime);
 }
 
-BOOL WaitFor(HANDLE object) {
-    return WaitForSingleObject(object, INFINITE) == WAIT_OBJECT_0;
-}
+// The input Windows 7 knows: the QS_ALLINPUT of the SDK for Windows 8 and later adds QS_TOUCH
+// and QS_POINTER, which make every wait of Windows 7 fail.
+constexpr DWORD kWakeOnInput = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER |
+                               QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY | QS_ALLPOSTMESSAGE |
+                               QS_RAWINPUT;
+static_assert(kWakeOnInput == 0x04FF);
 
 // MWMO_INPUTAVAILABLE: messages already in the queue when the wait begins wake it too.
-BOOL WaitForTickOrInput(HANDLE timer) {
-    return MsgWaitForMultipleObjectsEx(timer != nullptr ? 1 : 0, &timer, INFINITE, QS_ALLINPUT,
-                                       MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 &&
-           timer != nullptr;
-}
-
-HANDLE StartThread(DWORD(WINAPI* body)(void*), void* argument) {
-    return CreateThread(nullptr, 0, body, argument, 0, nullptr);
+ClockWake WaitForTickOrInput(HANDLE timer) {
+    const DWORD woke = MsgWaitForMultipleObjectsEx(timer != nullptr ? 1 : 0, &timer, INFINITE,
+                                                   kWakeOnInput, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_FAILED) return ClockWake::Failed;
+    return woke == WAIT_OBJECT_0 && timer != nullptr ? ClockWake::Tick : ClockWake::Input;
 }
 
 BOOL CloseKernelHandle(HANDLE handle) {
     return CloseHandle(handle);
-}
-
-BOOL SetKernelEvent(HANDLE event) {
-    return SetEvent(event);
-}
-
-BOOL ResetKernelEvent(HANDLE event) {
-    return ResetEvent(event);
-}
-
-BOOL PostTick(HWND window) {
-    return PostMessageW(window, kCycleTickMessage, 0, 0);
 }
 
 // ---- The pace's measure and the version ---------------------------------------------------
@@ -248,15 +249,10 @@ extern const WindowsCalls kRealWindows = {
             .endPeriod = EndPeriod,
             .currentProcess = GetCurrentProcess(),
             .createWaitableTimer = CreateTimer,
-            .setWaitableTimer = SetPeriodicTimer,
-            .createEvent = CreateModalEvent,
-            .setEvent = SetKernelEvent,
-            .resetEvent = ResetKernelEvent,
-            .waitFor = WaitFor,
+            .setWaitableTimer = SetOneShotTimer,
+            .systemTime = SystemTime,
             .waitForTickOrInput = WaitForTickOrInput,
-            .createThread = StartThread,
             .closeHandle = CloseKernelHandle,
-            .postTick = PostTick,
         },
     .performanceCounter = PerformanceCounter,
     .performanceFrequency = PerformanceFrequency,

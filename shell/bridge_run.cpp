@@ -12,7 +12,6 @@ bool StartCycles(HWND window) {
 }
 
 bool CycleDue() {
-    g_shell.clock.TickTaken();
     return g_shell.status == LINK_OK && g_shell.clock.running();
 }
 

@@ -7,7 +7,7 @@
 
 // Starts the clock on `window`. When Windows gives none, the status says so: false.
 bool StartCycles(HWND window);
-// Runs for every tick: takes it, and says whether a cycle is due (the bridge runs).
+// Runs for every tick: whether a cycle is due (the bridge runs).
 bool CycleDue();
 // One cycle. A failed one stops the bridge and its clock until a reconnect: false.
 bool RunDueCycle(HWND window);

@@ -4,7 +4,7 @@ namespace {
 
 // ProcessPowerThrottling with `flag` in the control mask and not in the state mask: "do not
 // throttle this". The result is not examined; see OptOutOfThrottling.
-void OptOut(SetProcessInformationCall setProcessInformation, HANDLE process, DWORD flag) {
+void AskNotToThrottle(SetProcessInformationCall setProcessInformation, HANDLE process, DWORD flag) {
     PowerThrottlingState state{kPowerThrottlingVersion, flag, 0};
     setProcessInformation(process, kProcessPowerThrottlingClass, &state, sizeof state);
 }
@@ -30,45 +30,33 @@ void CycleTimer::OptOutOfThrottling() const {
     const auto setProcessInformation = reinterpret_cast<SetProcessInformationCall>(
         system_->findExport("kernel32.dll", "SetProcessInformation"));
     if (setProcessInformation == nullptr) return;
-    OptOut(setProcessInformation, system_->currentProcess, kThrottleIgnoreTimerResolution);
-    OptOut(setProcessInformation, system_->currentProcess, kThrottleExecutionSpeed);
+    AskNotToThrottle(setProcessInformation, system_->currentProcess,
+                     kThrottleIgnoreTimerResolution);
+    AskNotToThrottle(setProcessInformation, system_->currentProcess, kThrottleExecutionSpeed);
 }
 
-// Sleeps while the window thread waits on the timer itself; during a modal loop, wakes with the
-// timer and posts a tick unless the last one still waits in the window's queue: a window thread
-// held up by a slow exchange finds one tick when it comes back, not a backlog.
-DWORD WINAPI CycleTimer::PaceThread(void* self) {
-    CycleTimer& timer = *static_cast<CycleTimer*>(self);
-    const PaceSystem& system = *timer.system_;
-    while (system.waitFor(timer.modalEvent_) && !timer.stopping_.load() &&
-           system.waitFor(timer.waitableTimer_) && !timer.stopping_.load()) {
-        // A tick that woke this thread as the modal loop ended belongs to the message loop.
-        if (timer.modal_.load() && !timer.tickPosted_.exchange(true) &&
-            !system.postTick(timer.window_)) {
-            timer.tickPosted_.store(false);
-        }
-    }
-    return 0;
-}
-
-bool CycleTimer::StartPaceThread(DWORD timerFlags) {
+bool CycleTimer::StartWaitableTimer(DWORD timerFlags) {
     waitableTimer_ = system_->createWaitableTimer(timerFlags);
     if (waitableTimer_ == nullptr) return false;
-    modalEvent_ = system_->createEvent();
-    modal_.store(false);
-    stopping_.store(false);
-    tickPosted_.store(false);
-    if (modalEvent_ != nullptr && system_->setWaitableTimer(waitableTimer_, kPeriodMs)) {
-        thread_ = system_->createThread(PaceThread, this);
-    }
-    if (thread_ != nullptr) return true;
-    if (modalEvent_ != nullptr) system_->closeHandle(modalEvent_);
+    dueAt_ = system_->systemTime();
+    modalTimer_ = false;
+    ArmNextTick();
+    if (system_->setWaitableTimer(waitableTimer_, dueAt_)) return true;
     system_->closeHandle(waitableTimer_);
-    modalEvent_ = waitableTimer_ = nullptr;
+    waitableTimer_ = nullptr;
     return false;
 }
 
-bool CycleTimer::StartWindowTimer() {
+// Due 10 ms after the last due time, so that the pace keeps to the clock whatever each wake
+// costs; but never before now, so that a tick late by more than a period (an exchange that
+// waited for the simulator) brings one tick at once, not a burst to catch up.
+void CycleTimer::ArmNextTick() {
+    constexpr std::int64_t kPeriod = 10'000LL * kPeriodMs;  // in units of 100 ns
+    const std::int64_t now = system_->systemTime();
+    dueAt_ = dueAt_ + kPeriod > now ? dueAt_ + kPeriod : now;
+}
+
+bool CycleTimer::SetWindowTimer() {
     // Windows before 8 has no SetCoalescableTimer; its timers are not coalesced anyway.
     const auto setCoalescableTimer = reinterpret_cast<SetCoalescableTimerCall>(
         system_->findExport("user32.dll", "SetCoalescableTimer"));
@@ -80,40 +68,35 @@ bool CycleTimer::StartWindowTimer() {
     return set != 0;
 }
 
-// Woken from its wait on the event, or with the timer's next period at the latest, the thread
-// sees that it is to end and ends without posting; only then are its handles closed.
-void CycleTimer::EndPaceThread() {
-    stopping_.store(true);
-    system_->setEvent(modalEvent_);
-    system_->waitFor(thread_);
-    system_->closeHandle(thread_);
-    system_->closeHandle(modalEvent_);
-    system_->closeHandle(waitableTimer_);
-    thread_ = modalEvent_ = waitableTimer_ = nullptr;
-    modal_.store(false);
-}
-
-bool CycleTimer::WaitForTickOrInput() {
-    if (modal_.exchange(false)) system_->resetEvent(modalEvent_);
-    return system_->waitForTickOrInput(waitableTimer_);
+ClockWake CycleTimer::WaitForTickOrInput() {
+    if (modalTimer_) {
+        system_->killTimer(window_, kId);
+        modalTimer_ = false;
+    }
+    const ClockWake wake = system_->waitForTickOrInput(waitableTimer_);
+    if (wake == ClockWake::Tick && waitableTimer_ != nullptr) {
+        ArmNextTick();
+        system_->setWaitableTimer(waitableTimer_, dueAt_);
+    }
+    return wake;
 }
 
 void CycleTimer::EnterModalLoop() {
-    if (thread_ != nullptr && !modal_.exchange(true)) system_->setEvent(modalEvent_);
+    if (waitableTimer_ != nullptr && !modalTimer_) modalTimer_ = SetWindowTimer();
 }
 
 bool CycleTimer::Start(HWND window) {
     Stop(window_);
     window_ = window;
-    if (StartPaceThread(kCreateTimerHighResolution)) {
+    if (StartWaitableTimer(kCreateTimerHighResolution)) {
         clock_ = CycleClock::HighResolutionTimer;
         return true;
     }
     // The fallbacks tick on the system's timer resolution: ask for 1 ms while they run.
     resolutionRaised_ = system_->beginPeriod(kResolutionMs) == 0;
-    if (StartPaceThread(0)) {
+    if (StartWaitableTimer(0)) {
         clock_ = CycleClock::WaitableTimer;
-    } else if (StartWindowTimer()) {
+    } else if (SetWindowTimer()) {
         clock_ = CycleClock::WindowTimer;
     } else {
         Stop(window);
@@ -121,9 +104,24 @@ bool CycleTimer::Start(HWND window) {
     return running();
 }
 
+bool CycleTimer::FallBackToWindowTimer() {
+    const HWND window = window_;
+    Stop(window);
+    window_ = window;
+    resolutionRaised_ = system_->beginPeriod(kResolutionMs) == 0;
+    if (SetWindowTimer()) {
+        clock_ = CycleClock::WindowTimer;
+        return true;
+    }
+    Stop(window);
+    return false;
+}
+
 void CycleTimer::Stop(HWND window) {
-    if (thread_ != nullptr) EndPaceThread();
-    if (clock_ == CycleClock::WindowTimer) system_->killTimer(window, kId);
+    if (clock_ == CycleClock::WindowTimer || modalTimer_) system_->killTimer(window, kId);
+    modalTimer_ = false;
+    if (waitableTimer_ != nullptr) system_->closeHandle(waitableTimer_);
+    waitableTimer_ = nullptr;
     clock_ = CycleClock::None;
     if (resolutionRaised_) system_->endPeriod(kResolutionMs);
     resolutionRaised_ = false;

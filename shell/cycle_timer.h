@@ -1,18 +1,24 @@
 // The clock that paces the cycles. A window timer fires on the system tick, about 15.6 ms on
 // Windows 10 and 11 whatever the process asks, so the cycles are paced by a high-resolution
 // waitable timer (Windows 10 1803 and later), which keeps about 0.5 ms without touching the
-// system's resolution. The window thread's own message loop waits on it beside its messages. A
-// modal loop (the About box, a message box, a menu, dragging) takes the thread away from that
-// loop: then a small pacing thread waits on the timer and posts one tick message at a time to
-// the window, which those loops dispatch as they did WM_TIMER. Where that timer cannot be made, a
-// plain waitable timer with the 1 ms resolution requested, and last a window timer with it.
-// Every stop ends the pacing thread before it returns and gives the resolution back.
+// system's resolution. It is armed anew at each tick, one shot at an absolute due time 10 ms
+// after the last one, so that no period is asked of it (Windows 10 1809 refuses a period for a
+// high-resolution timer, error 87) and the pace does not drift. The window thread's own message
+// loop waits on it beside its messages. A modal loop (the About box, a message box, a menu,
+// moving the window) takes the thread away from that loop: a window timer of 10 ms paces the
+// cycles there, since Windows makes WM_TIMER only when no input, paint or posted message waits,
+// so a tick never stands in the queue ahead of what the user does. Where the high-resolution
+// timer cannot be made, a plain waitable timer with the 1 ms resolution requested, and last a
+// window timer with it. Every stop gives the resolution back.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "platform/win32.h"
+
+// What woke the message loop's wait: the clock, a message or input, or nothing, since the wait
+// failed (WAIT_FAILED).
+enum class ClockWake : std::uint8_t { Tick, Input, Failed };
 
 // The few system calls the pace needs, as a table, so that a test can stand in for a Windows
 // that refuses them or lacks an export.
@@ -26,18 +32,14 @@ struct PaceSystem {
     HANDLE currentProcess;                                          // GetCurrentProcess()
     // CreateWaitableTimerExW, unnamed, auto-reset, with these flags; null when refused.
     HANDLE (*createWaitableTimer)(DWORD flags);
-    // SetWaitableTimer: due one period from now, then every period.
-    BOOL (*setWaitableTimer)(HANDLE timer, LONG periodMs);
-    HANDLE (*createEvent)();           // CreateEventW: unnamed, manual reset, not set
-    BOOL (*setEvent)(HANDLE event);    // SetEvent
-    BOOL (*resetEvent)(HANDLE event);  // ResetEvent
-    BOOL (*waitFor)(HANDLE object);    // WaitForSingleObject without timeout: true if signalled
-    // MsgWaitForMultipleObjectsEx on `timer` (none when null) and any input, without timeout:
-    // true when the timer woke it.
-    BOOL (*waitForTickOrInput)(HANDLE timer);
-    HANDLE (*createThread)(DWORD(WINAPI* body)(void*), void* argument);  // CreateThread
+    // SetWaitableTimer, one shot at `dueAt`, in units of 100 ns on the system clock.
+    BOOL (*setWaitableTimer)(HANDLE timer, std::int64_t dueAt);
+    // The system clock in units of 100 ns (GetSystemTimePreciseAsFileTime, or
+    // GetSystemTimeAsFileTime before Windows 8).
+    std::int64_t (*systemTime)();
+    // MsgWaitForMultipleObjectsEx on `timer` (none when null) and any input, without timeout.
+    ClockWake (*waitForTickOrInput)(HANDLE timer);
     BOOL (*closeHandle)(HANDLE handle);
-    BOOL (*postTick)(HWND window);  // PostMessageW of kCycleTickMessage
 };
 
 // The layout and values of Windows' PROCESS_POWER_THROTTLING_STATE and its flags.
@@ -52,7 +54,6 @@ constexpr DWORD kThrottleExecutionSpeed = 0x1;         // EcoQoS, efficient core
 constexpr DWORD kThrottleIgnoreTimerResolution = 0x4;  // Windows 11, while minimised
 constexpr UINT kTimerNoCoalescing = 0xFFFFFFFF;        // TIMERV_NO_COALESCING
 constexpr DWORD kCreateTimerHighResolution = 0x2;      // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
-constexpr UINT kCycleTickMessage = 0x8000 + 1;         // WM_APP + 1: the pacing thread's tick
 
 using SetCoalescableTimerCall = UINT_PTR(WINAPI*)(HWND window, UINT_PTR id, UINT periodMs,
                                                   void* timerProc, DWORD toleranceMs);
@@ -82,21 +83,22 @@ class CycleTimer {
     void OptOutOfThrottling() const;
 
     // Stops whatever runs, then starts the best clock Windows gives, every 10 ms: a waitable
-    // timer, which WaitForTickOrInput reports and the pacing thread turns into kCycleTickMessage
-    // to `window` during modal loops, or a window timer that sends it WM_TIMER kId. False when
-    // no clock could be started; nothing is then held.
+    // timer, which WaitForTickOrInput reports, or a window timer that sends `window` WM_TIMER
+    // kId. False when no clock could be started; nothing is then held.
     bool Start(HWND window);
-    // Ends the pacing thread (no tick is posted once this returns), kills the window timer and
-    // gives the resolution back; does nothing when stopped, so every path may call it.
+    // The waitable timer's wait failed: the window timer takes over, with the 1 ms resolution.
+    // False when it cannot be had either; nothing is then held.
+    bool FallBackToWindowTimer();
+    // Kills the window timers and closes the waitable timer, and gives the resolution back;
+    // does nothing when stopped, so every path may call it.
     void Stop(HWND window);
-    // The window thread took a tick: the next may be posted.
-    void TickTaken() { tickPosted_.store(false); }
 
-    // The message loop's wait: until the clock ticks (true) or a message or input arrives. Being
-    // here, the window thread has left any modal loop: the pacing thread stops posting.
-    bool WaitForTickOrInput();
-    // A modal loop took the window thread away from the message loop: the pacing thread posts
-    // the ticks until the message loop waits again. Cheap when called again.
+    // The message loop's wait: until the clock ticks, a message or input arrives, or the wait
+    // fails. A tick arms the timer for the next. Being here, the window thread has left any
+    // modal loop: the waitable timer paces the cycles again.
+    ClockWake WaitForTickOrInput();
+    // A modal loop took the window thread away from the message loop: a window timer paces the
+    // cycles until the message loop waits again. Cheap when called again.
     void EnterModalLoop();
 
     // The calls it makes from now on; set once before the first Start.
@@ -106,19 +108,15 @@ class CycleTimer {
     CycleClock clock() const { return clock_; }
 
   private:
-    static DWORD WINAPI PaceThread(void* self);
-    bool StartPaceThread(DWORD timerFlags);
-    bool StartWindowTimer();
-    void EndPaceThread();
+    bool StartWaitableTimer(DWORD timerFlags);
+    bool SetWindowTimer();
+    void ArmNextTick();
 
     const PaceSystem* system_ = nullptr;
-    HWND window_ = nullptr;  // where the ticks go
+    HWND window_ = nullptr;  // where the window timer's ticks go
     CycleClock clock_ = CycleClock::None;
     bool resolutionRaised_ = false;
     HANDLE waitableTimer_ = nullptr;
-    HANDLE modalEvent_ = nullptr;          // set while the pacing thread is to post
-    HANDLE thread_ = nullptr;              // the pacing thread while it runs
-    std::atomic<bool> modal_{false};       // the window thread is in a modal loop
-    std::atomic<bool> stopping_{false};    // the pacing thread is to end at its next wake
-    std::atomic<bool> tickPosted_{false};  // a tick waits in the window's queue
+    std::int64_t dueAt_ = 0;   // when the waitable timer was last due, in units of 100 ns
+    bool modalTimer_ = false;  // a window timer paces a modal loop
 };

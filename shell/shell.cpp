@@ -230,8 +230,25 @@ void ShellEnd() {
     LogExit();
 }
 
-bool ShellWaitForTickOrInput() {
-    return g_shell.clock.WaitForTickOrInput();
+ShellActions ShellWaitForTickOrInput() {
+    const ClockWake wake = g_shell.clock.WaitForTickOrInput();
+    if (wake == ClockWake::Tick) return ShellTick();
+    if (wake == ClockWake::Input) return {};
+    // A wait that fails would fail again at once, and the loop would spin at a full core: the
+    // window timer, which needs no wait of Quorvane's own, takes over.
+    const DWORD error = GetLastError();
+    ShellActions actions;
+    if (g_shell.clock.FallBackToWindowTimer()) {
+        LogEvent("The clock's wait failed (error %lu): the cycles go on by the window timer.",
+                 static_cast<unsigned long>(error));
+        return actions;
+    }
+    LogEvent("The clock's wait failed (error %lu), and Windows gave no window timer either.",
+             static_cast<unsigned long>(error));
+    g_shell.status = STATUS_NO_CYCLE_CLOCK;
+    g_shell.phase = BridgePhase::NotStarted;
+    ReportNotOk(actions);
+    return actions;
 }
 
 void ShellEnterModalLoop() {

@@ -4,7 +4,7 @@
 // through one entry point below, and what the window must do about it goes back as
 // ShellActions, which app/ carries out. Every Windows call of its own goes through the
 // WindowsCalls table, so that the native tests drive every path of it. Everything runs on the
-// window's thread; only the clock's pacing thread (cycle_timer.h) runs beside it.
+// window's thread.
 #pragma once
 
 #include <cstdint>
@@ -75,7 +75,7 @@ bool ShellBegin(const WindowsCalls& windows, const wchar_t* windowClassName);
 ShellActions ShellWindowShown(HWND window);
 // The two seconds of "Status: LOADING" are over: the bridge runs, or Windows gave no clock.
 ShellActions ShellLoadingEnded();
-// The clock ticked (a window timer, the message loop's wait or the pacing thread's message).
+// The clock ticked (the message loop's wait, or a window timer).
 ShellActions ShellTick();
 // File > Reconnect (F5); nothing while the bridge runs.
 ShellActions ShellReconnect();
@@ -96,6 +96,8 @@ void ShellOpenLogFolder();
 // The message loop's end: the exit line of the log, once.
 void ShellEnd();
 
-// The message loop's wait, and a modal loop's start: see CycleTimer.
-bool ShellWaitForTickOrInput();
+// The message loop's wait (see CycleTimer): a tick runs a cycle; a wait that failed hands the
+// pace to the window timer, and says so in the log.
+ShellActions ShellWaitForTickOrInput();
+// A modal loop took the window thread away from the message loop.
 void ShellEnterModalLoop();

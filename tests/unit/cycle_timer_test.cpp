@@ -1,6 +1,6 @@
 // The clock that paces the cycles, against a stand-in Windows: the best clock it gives is taken,
-// a refusal falls back to the next, and every path of the shell that ends the cycles ends the
-// pacing thread, leaves no handle and gives the 1 ms resolution back exactly once.
+// a refusal falls back to the next, each tick arms the next 10 ms after the last, and every path
+// of the shell that ends the cycles leaves no timer and gives the 1 ms resolution back once.
 #include "shell/cycle_timer.h"
 
 #include <gtest/gtest.h>
@@ -18,25 +18,18 @@ namespace {
 HWND const kWindow = reinterpret_cast<HWND>(0x1234);
 
 struct StandInWindows {
-    std::string refused;         // the calls that fail, by name: "high-res waitable set thread ..."
+    std::string refused;         // the calls that fail, by name: "high-res waitable set wait ..."
     bool hasNewCalls = true;     // SetCoalescableTimer and SetProcessInformation, Windows 8 on
     std::vector<DWORD> optOuts;  // control masks; state mask not set
-    int beginPeriods = 0, endPeriods = 0, handles = 0, threads = 0, joins = 0;
-    int windowTimers = 0, kills = 0, ticksPosted = 0, ticksAfterStop = 0;
-    DWORD(WINAPI* body)(void*) = nullptr;  // the pacing thread, run when the test says
-    void* argument = nullptr;
-    HANDLE thread = nullptr;
+    std::vector<DWORD> timerFlags;  // of each waitable timer made
+    int beginPeriods = 0, endPeriods = 0, handles = 0, windowTimers = 0, kills = 0;
+    std::int64_t now = 1'000'000;    // the system clock, in units of 100 ns
+    std::vector<std::int64_t> dues;  // each time the waitable timer was armed for
     std::uintptr_t nextHandle = 0x100;
-    int wakesLeft = 0;  // waits the thread gets through before it blocks (returns here)
 } g_windows;
 
 bool Refuses(const char* call) {
     return g_windows.refused.find(call) != std::string::npos;
-}
-
-HANDLE NewHandle() {
-    ++g_windows.handles;
-    return reinterpret_cast<HANDLE>(g_windows.nextHandle += 4);
 }
 
 UINT_PTR WINAPI SetCoalescableTimer(HWND window, UINT_PTR id, UINT periodMs, void*, DWORD delay) {
@@ -78,45 +71,23 @@ const PaceSystem kStandIn = {
     .endPeriod = [](UINT ms) -> UINT { return g_windows.endPeriods += ms == 1, 0; },
     .currentProcess = nullptr,
     .createWaitableTimer = [](DWORD flags) -> HANDLE {
+        g_windows.timerFlags.push_back(flags);
         if (Refuses(flags == kCreateTimerHighResolution ? "high-res" : "waitable")) return nullptr;
-        return NewHandle();
+        ++g_windows.handles;
+        return reinterpret_cast<HANDLE>(g_windows.nextHandle += 4);
     },
-    .setWaitableTimer = [](HANDLE, LONG periodMs) -> BOOL {
-        return periodMs == 10 && !Refuses("set");
+    .setWaitableTimer = [](HANDLE, std::int64_t dueAt) -> BOOL {
+        g_windows.dues.push_back(dueAt);
+        return !Refuses("set");
     },
-    .createEvent = [] { return Refuses("event") ? nullptr : NewHandle(); },
-    .setEvent = [](HANDLE) -> BOOL { return 1; },
-    .resetEvent = [](HANDLE) -> BOOL { return 1; },
-    // Joining the thread: it wakes once more; a thread that was told to stop posts nothing.
-    .waitFor = [](HANDLE object) -> BOOL {
-        if (object != g_windows.thread) return g_windows.wakesLeft-- > 0;
-        const int posted = g_windows.ticksPosted;
-        g_windows.wakesLeft = 3;
-        g_windows.body(g_windows.argument);
-        g_windows.ticksAfterStop += g_windows.ticksPosted - posted;
-        return ++g_windows.joins;
-    },
-    .waitForTickOrInput = [](HANDLE timer) -> BOOL { return timer != nullptr; },
-    .createThread = [](DWORD(WINAPI* body)(void*), void* argument) -> HANDLE {
-        if (Refuses("thread")) return nullptr;
-        g_windows.body = body;
-        g_windows.argument = argument;
-        ++g_windows.threads;
-        return g_windows.thread = NewHandle();
-    },
+    .systemTime = [] { return g_windows.now; },
+    .waitForTickOrInput =
+        [](HANDLE timer) {
+            if (Refuses("wait")) return ClockWake::Failed;
+            return timer != nullptr ? ClockWake::Tick : ClockWake::Input;
+        },
     .closeHandle = [](HANDLE) -> BOOL { return --g_windows.handles, 1; },
-    .postTick = [](HWND window) -> BOOL { return g_windows.ticksPosted += window == kWindow, 1; },
 };
-
-// The pacing thread wakes `wakes` times in a modal loop; the window thread takes each tick it
-// finds.
-void RunThePacingThread(CycleTimer& timer, int wakes, bool windowTakesTicks) {
-    for (int wake = 0; wake < wakes; ++wake) {
-        g_windows.wakesLeft = 2;  // the modal loop's event, then the timer
-        g_windows.body(g_windows.argument);
-        if (windowTakesTicks) timer.TickTaken();
-    }
-}
 
 TEST(CycleTimerTest, AsksWindowsNotToThrottleItsTimersNorItsSpeed) {
     g_windows = {};
@@ -131,7 +102,8 @@ TEST(CycleTimerTest, AsksWindowsNotToThrottleItsTimersNorItsSpeed) {
 
 // From the best clock down, each refusal falls back to the next; the resolution is asked for
 // only below the high-resolution timer, and a start that finds no clock holds nothing and
-// leaves the status NOT OK, saying why.
+// leaves the status NOT OK, saying why. A modal loop hands the pace to a window timer, which
+// Windows ranks below input and paint, until the message loop waits again.
 TEST(CycleTimerTest, TakesTheBestClockWindowsGivesAndFallsBackOnEachRefusal) {
     struct Case {
         const char* refused;
@@ -142,8 +114,6 @@ TEST(CycleTimerTest, TakesTheBestClockWindowsGivesAndFallsBackOnEachRefusal) {
         {"", CycleClock::HighResolutionTimer, 0},
         {"high-res", CycleClock::WaitableTimer, 1},
         {"set", CycleClock::WindowTimer, 1},
-        {"thread", CycleClock::WindowTimer, 1},
-        {"event", CycleClock::WindowTimer, 1},
         {"high-res waitable", CycleClock::WindowTimer, 1},
         {"high-res waitable coalescable", CycleClock::WindowTimer, 1},
         {"high-res waitable resolution", CycleClock::WindowTimer, 0},
@@ -161,43 +131,66 @@ TEST(CycleTimerTest, TakesTheBestClockWindowsGivesAndFallsBackOnEachRefusal) {
                   c.clock == CycleClock::None ? LinkResult{STATUS_NO_CYCLE_CLOCK} : LINK_OK);
         EXPECT_EQ(timer.clock(), c.clock);
         EXPECT_EQ(g_windows.beginPeriods, c.periods);
-        const bool threaded =
+        // Auto-reset, high-resolution first: a manual-reset timer would never stop ticking.
+        EXPECT_EQ(g_windows.timerFlags.front(), kCreateTimerHighResolution);
+        for (const DWORD flags : g_windows.timerFlags) EXPECT_EQ(flags & ~0x2u, 0u);
+        const bool waitable =
             c.clock == CycleClock::HighResolutionTimer || c.clock == CycleClock::WaitableTimer;
-        EXPECT_EQ(g_windows.handles, threaded ? 3 : 0) << "the timer, the event and the thread";
+        EXPECT_EQ(g_windows.handles, waitable ? 1 : 0);
         EXPECT_EQ(g_windows.windowTimers, c.clock == CycleClock::WindowTimer);
-        if (g_windows.threads == 1) {
-            // Outside a modal loop the message loop waits on the clock; the thread posts nothing.
-            EXPECT_TRUE(timer.WaitForTickOrInput());
-            RunThePacingThread(timer, 2, true);
-            EXPECT_EQ(g_windows.ticksPosted, 0);
-            // In one, however long the window thread is held up, one tick waits for it.
+        if (waitable) {
+            EXPECT_EQ(timer.WaitForTickOrInput(), ClockWake::Tick);
             timer.EnterModalLoop();
-            RunThePacingThread(timer, 5, false);
-            EXPECT_EQ(g_windows.ticksPosted, 1);
-            timer.TickTaken();
-            RunThePacingThread(timer, 5, true);
-            EXPECT_EQ(g_windows.ticksPosted, 6);
+            timer.EnterModalLoop();
+            EXPECT_EQ(g_windows.windowTimers, 1) << "a modal loop is paced by one window timer";
+            EXPECT_EQ(timer.WaitForTickOrInput(), ClockWake::Tick);
+            EXPECT_EQ(g_windows.kills, 1) << "and the message loop takes the pace back";
+            g_windows.windowTimers = g_windows.kills = 0;
         }
         timer.Stop(kWindow);
-        EXPECT_EQ((std::vector<int>{g_windows.endPeriods, g_windows.handles, g_windows.threads,
-                                    g_windows.kills, g_windows.ticksAfterStop}),
-                  (std::vector<int>{c.periods, 0, g_windows.joins, g_windows.windowTimers, 0}));
+        EXPECT_EQ((std::vector<int>{g_windows.endPeriods, g_windows.handles, g_windows.kills}),
+                  (std::vector<int>{c.periods, 0, g_windows.windowTimers}));
     }
 }
 
-bool g_inModalLoop;  // the window thread is in the About box: ticks come from the thread
+// The waitable timer is armed one shot at a time, each due 10 ms after the last, whatever each
+// wake cost: the pace keeps to the clock. A tick late by more than a period brings the next at
+// once, never a burst to catch up.
+TEST(CycleTimerTest, EachTickArmsTheNextTenMillisecondsAfterTheLast) {
+    g_windows = {};
+    CycleTimer timer{kStandIn};
+    ASSERT_TRUE(timer.Start(kWindow));
+    constexpr std::int64_t kMs = 10'000;
+    const std::int64_t start = g_windows.now;
+    for (const std::int64_t wokeAfterDue :
+         {std::int64_t{3 * kMs}, std::int64_t{kMs}, std::int64_t{0}}) {
+        g_windows.now = g_windows.dues.back() + wokeAfterDue;
+        ASSERT_EQ(timer.WaitForTickOrInput(), ClockWake::Tick);
+    }
+    g_windows.now = g_windows.dues.back() + 35 * kMs;  // an exchange that waited for a frame
+    ASSERT_EQ(timer.WaitForTickOrInput(), ClockWake::Tick);
+    EXPECT_EQ(g_windows.dues,
+              (std::vector<std::int64_t>{start + 10 * kMs, start + 20 * kMs, start + 30 * kMs,
+                                         start + 40 * kMs, start + 75 * kMs}));
+
+    // A wait that fails is a clock that failed: the window timer takes over.
+    g_windows.refused = "wait";
+    EXPECT_EQ(timer.WaitForTickOrInput(), ClockWake::Failed);
+    ASSERT_TRUE(timer.FallBackToWindowTimer());
+    EXPECT_EQ(timer.clock(), CycleClock::WindowTimer);
+    EXPECT_EQ(g_windows.handles, 0);
+    timer.Stop(kWindow);
+    EXPECT_EQ(g_windows.beginPeriods, g_windows.endPeriods);
+}
+
+bool g_inModalLoop;  // the window thread is in the About box: a window timer's ticks come
 
 // Delivers `ticks` ticks of the running clock to the shell, as the message loop and, in a modal
-// loop, the window procedure do.
+// loop or where a window timer is the clock, the window procedure do.
 void DeliverTicks(int ticks) {
     for (int tick = 0; tick < ticks; ++tick) {
-        if (g_shell.clock.clock() != CycleClock::WindowTimer) {
-            if (g_inModalLoop) {
-                g_windows.wakesLeft = 2;
-                g_windows.body(g_windows.argument);
-            } else {
-                ASSERT_TRUE(g_shell.clock.WaitForTickOrInput());
-            }
+        if (g_shell.clock.clock() != CycleClock::WindowTimer && !g_inModalLoop) {
+            ASSERT_EQ(g_shell.clock.WaitForTickOrInput(), ClockWake::Tick);
         }
         if (CycleDue()) RunDueCycle(kWindow);
     }
@@ -205,7 +198,7 @@ void DeliverTicks(int ticks) {
 
 // Each way the shell ends the cycles, under each clock: the bridge's own paths, run against the
 // fake module, stop the clock and give the resolution back once, however many of them follow
-// one another, and no tick is posted after the stop.
+// one another, and no window timer or waitable timer is left behind.
 TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
     enum Step { AboutBox, Lost, Reconnect, AutomaticTry, AutomaticTryToASilentModule, Exit };
     struct Path {
@@ -266,10 +259,9 @@ TEST(CycleTimerTest, EveryWayOfStoppingGivesTheResolutionBackOnce) {
             }
             const int periods = *refused == '\0' ? 0 : path.starts;
             EXPECT_FALSE(g_shell.clock.running());
-            EXPECT_EQ((std::vector<int>{g_windows.beginPeriods, g_windows.endPeriods,
-                                        g_windows.handles, g_windows.ticksAfterStop}),
-                      (std::vector<int>{periods, periods, 0, 0}));
-            EXPECT_EQ(g_windows.joins, g_windows.threads);
+            EXPECT_EQ(
+                (std::vector<int>{g_windows.beginPeriods, g_windows.endPeriods, g_windows.handles}),
+                (std::vector<int>{periods, periods, 0}));
             EXPECT_EQ(g_windows.kills, g_windows.windowTimers);
             g_shell.phase = BridgePhase::NotStarted;
             g_inModalLoop = false;

@@ -24,10 +24,6 @@ HANDLE Handle() {
     return &handles;
 }
 
-DWORD WINAPI NoThread(void*) {
-    return 0;
-}
-
 const PaceSystem kClock = {
     .findExport = [](const char*, const char*) -> void* { return nullptr; },
     .setTimer = [](HWND, UINT_PTR, UINT) -> UINT_PTR { return g_answers.clock; },
@@ -36,18 +32,17 @@ const PaceSystem kClock = {
     .endPeriod = [](UINT) -> UINT { return 0; },
     .currentProcess = nullptr,
     .createWaitableTimer = [](DWORD) -> HANDLE { return g_answers.clock ? Handle() : nullptr; },
-    .setWaitableTimer = [](HANDLE, LONG) -> BOOL { return 1; },
-    .createEvent = []() -> HANDLE { return Handle(); },
-    .setEvent = [](HANDLE) -> BOOL { return 1; },
-    .resetEvent = [](HANDLE) -> BOOL { return 1; },
-    .waitFor = [](HANDLE) -> BOOL { return 1; },
-    .waitForTickOrInput = [](HANDLE timer) -> BOOL { return timer != nullptr; },
-    .createThread = [](DWORD(WINAPI*)(void*), void*) -> HANDLE {
-        (void)NoThread;
-        return Handle();
+    .setWaitableTimer = [](HANDLE, std::int64_t) -> BOOL { return 1; },
+    .systemTime = []() -> std::int64_t {
+        return 10'000LL * static_cast<std::int64_t>(fake::Now());
     },
+    .waitForTickOrInput =
+        [](HANDLE timer) {
+            return g_answers.waitFails ? ClockWake::Failed
+                   : timer != nullptr  ? ClockWake::Tick
+                                       : ClockWake::Input;
+        },
     .closeHandle = [](HANDLE) -> BOOL { return 1; },
-    .postTick = [](HWND) -> BOOL { return 1; },
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // A stand-in for the shell's table of Windows calls: a Windows whose answers a test sets, and
 // which notes what the shell asked of it. Its window calls are the fake world's, so that a test
-// scripts a first copy's window as it scripts the module's. The clock starts at once and never
-// runs its pacing thread; the tests of the clock itself have their own stand-in.
+// scripts a first copy's window as it scripts the module's. The clock starts at once and ticks
+// at every wait; the tests of the clock itself have their own stand-in.
 #pragma once
 
 #include <string>
@@ -23,6 +23,7 @@ struct Answers {
     bool com = true;              // CoInitializeEx succeeds
     bool folderOpens = true;      // ShellExecuteW gives more than 32
     bool clock = true;            // a clock can be started
+    bool waitFails = false;  // MsgWaitForMultipleObjectsEx gives WAIT_FAILED
     bool taskbarList = true;      // ITaskbarList3 can be made
 };
 
