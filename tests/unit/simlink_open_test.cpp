@@ -2,6 +2,7 @@
 // handshake's passes and the name counter.
 #include <string>
 
+#include "tests/fresh_world/fresh_world.h"
 #include "tests/unit/link_test_support.h"
 
 namespace {
@@ -163,8 +164,7 @@ TEST_F(LinkTest, NameAlreadyInUseIsRefusedAndItsHandleClosed) {
 TEST_F(LinkTest, HandshakeWithoutValuesGivesUpAfterFivePasses) {
     for (const char* className : {"UIPCMAIN", "FS98MAIN"}) {
         SCOPED_TRACE(className);
-        fake::Reset();
-        ResetLinkStateForTest();
+        fresh_world::Reset();
         fake::StartModule(className);
         fake::SetModuleVersion(0);
         fake::SetModuleSimulatorWord(0);
@@ -221,8 +221,7 @@ TEST_F(LinkTest, HandshakeValuesAreJudgedOnceBothAreNonzero) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.version << " " << c.simulatorWord << " "
                                         << c.requiredSimulator);
-        fake::Reset();
-        ResetLinkStateForTest();
+        fresh_world::Reset();
         fake::StartModule();
         fake::SetModuleVersion(c.version);
         fake::SetModuleSimulatorWord(c.simulatorWord);
@@ -252,8 +251,7 @@ TEST_F(LinkTest, HandshakeExchangeFailuresArePassedOnAndReleaseEverything) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "expected " << c.expected);
-        fake::Reset();
-        ResetLinkStateForTest();
+        fresh_world::Reset();
         fake::StartModule();
         if (c.expected != LINK_BAD_REPLY) fake::TimeOutNextSends(9, c.timeoutError);
         fake::SetModuleAnswer(c.answer);
