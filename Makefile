@@ -22,7 +22,8 @@ GENERATOR := -G Ninja
 WINE_STOP := scripts/wine-run --prefix $(WINDOWS)/wineprefix --stop
 
 .PHONY: all deps native native-asan fuzz-targets windows windows-clang test test-native \
-        test-native-asan test-fuzz test-windows test-windows-clang test-workflows demo bench fuzz dist clean
+        test-native-asan test-fuzz test-windows test-windows-clang test-wine-headers test-workflows \
+        demo bench fuzz dist clean
 
 all: native windows
 
@@ -56,10 +57,11 @@ test: native native-asan fuzz-targets windows windows-clang
 	$(MAKE) --no-print-directory test-fuzz || status=1; \
 	$(MAKE) --no-print-directory test-windows || status=1; \
 	$(MAKE) --no-print-directory test-windows-clang || status=1; \
+	$(MAKE) --no-print-directory test-wine-headers || status=1; \
 	$(MAKE) --no-print-directory test-workflows || status=1; \
 	scripts/test-summary build/test-native.log build/test-native-asan.log \
 	    build/test-fuzz.log build/test-windows.log build/test-windows-clang.log \
-	    build/test-workflows.log; \
+	    build/test-wine-headers.log build/test-workflows.log; \
 	exit $$status
 
 test-native:
@@ -90,6 +92,12 @@ test-windows-clang:
 	echo "app_tests against $(WINDOWS_CLANG)/app/Quorvane.exe"; \
 	xvfb-run -a bash -c 'ctest --preset linux-clang-mingw-w64; status=$$?; \
 	    $(WINE_STOP); exit $$status' 2>&1 | tee build/test-windows-clang.log
+
+# Every product source of build/windows compiled once more, without code, against Wine's
+# Windows headers, which define min and max for C++ as Microsoft's do: what only MSVC would
+# refuse. One passed or failed per source; see scripts/check-wine-headers.
+test-wine-headers:
+	@set -o pipefail; scripts/check-wine-headers $(WINDOWS) 2>&1 | tee build/test-wine-headers.log
 
 # The Windows workflow under .github cannot run here: its syntax is checked against GitHub's
 # schema.

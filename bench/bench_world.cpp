@@ -11,6 +11,7 @@
 #include "sdk/sdk.h"
 #include "simlink/simlink.h"
 #include "tests/fake_win32/fake_win32.h"
+#include "tests/fresh_world/fresh_world.h"
 
 namespace bench_world {
 namespace {
@@ -92,10 +93,7 @@ std::span<const RecordShape> BusyExchangeShape() {
 }
 
 bool Open() {
-    fake::Reset();
-    ResetLinkStateForTest();
-    ResetSdkViews();
-    ResetBridgeState();
+    fresh_world::Reset();
     fake::CreateBlockAsOtherProcess(kStateBlockName, kStateViewSize);
     fake::CreateBlockAsOtherProcess(kCommandBlockName, kCommandViewSize);
     fake::StartModule();

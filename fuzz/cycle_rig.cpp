@@ -11,6 +11,7 @@
 #include "bridge/narrowing.h"
 #include "sdk/sdk.h"
 #include "simlink/simlink.h"
+#include "tests/fresh_world/fresh_world.h"
 
 namespace cycle_checks {
 namespace {
@@ -161,10 +162,7 @@ bool SourceEqualsBlock(const ExportEntry& entry, std::uint16_t bytes) {
 // blocks published and both views open. What connecting reads of the module's block is done
 // again by every Start.
 void CycleRig::SetUpWorld() {
-    fake::Reset();
-    ResetLinkStateForTest();
-    ResetSdkViews();
-    ResetBridgeState();
+    fresh_world::Reset();
     fake::CreateBlockAsOtherProcess(kStateBlockName, kStateViewSize);
     fake::CreateBlockAsOtherProcess(kCommandBlockName, kCommandViewSize);
     fake::StartModule();

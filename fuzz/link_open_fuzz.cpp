@@ -16,6 +16,7 @@
 
 #include "simlink/simlink.h"
 #include "tests/fake_win32/fake_win32.h"
+#include "tests/fresh_world/fresh_world.h"
 
 namespace {
 
@@ -108,8 +109,7 @@ void CheckNothingHeld() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    fake::Reset();
-    ResetLinkStateForTest();
+    fresh_world::Reset();
 
     // The world the client finds.
     const bool moduleRuns = input.ConsumeIntegralInRange<int>(0, 7) != 0;

@@ -18,6 +18,7 @@
 
 #include "simlink/simlink.h"
 #include "tests/fake_win32/fake_win32.h"
+#include "tests/fresh_world/fresh_world.h"
 
 namespace {
 
@@ -138,8 +139,7 @@ bool GuardsIntact(const QueuedRead& read) {
 Bench& OpenBench() {
     static Bench* const bench = [] {
         static Bench made;
-        fake::Reset();
-        ResetLinkStateForTest();
+        fresh_world::Reset();
         fake::StartModule();
         LinkResult result = LINK_OK;
         if (!LinkOpen(0, result)) Broken("the link did not open");

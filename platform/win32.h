@@ -7,12 +7,7 @@
 
 #ifdef _WIN32
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
+// NOMINMAX and WIN32_LEAN_AND_MEAN come from the build, for every Windows source alike.
 #include <windows.h>
 
 #else

@@ -14,6 +14,7 @@
 #include "sdk/sdk.h"
 #include "simlink/simlink.h"
 #include "tests/fake_win32/fake_win32.h"
+#include "tests/fresh_world/fresh_world.h"
 
 namespace cycle_world {
 
@@ -23,14 +24,6 @@ inline constexpr std::string_view kStateBlock = "iFly737NG_SDK_FileMappingObject
 inline constexpr std::string_view kCommandBlock = "iFly737NG_SDK1_FileMappingObject";
 inline constexpr std::uint32_t kMailbox = 0x9400;
 inline constexpr std::uint32_t kFirstCounter = 0x94F0;
-
-// Back to the zero state of a fresh process, in an empty world.
-inline void ResetAll() {
-    fake::Reset();
-    ResetLinkStateForTest();
-    ResetSdkViews();
-    ResetBridgeState();
-}
 
 // The module's offsets as another client would set them.
 inline void PostCode(std::int16_t code) {
@@ -80,7 +73,7 @@ inline void ClearCommand(std::int32_t code = -7, double parameter = -7.0) {
 // the mailbox on the module's side is empty so that a cycle forwards nothing unless a test posts
 // a code (or asks for a fresh module's 0). The rest of the block is all zeros.
 inline void Open(bool publishCommandBlock = true, std::int16_t mailbox = -1) {
-    ResetAll();
+    fresh_world::Reset();
     fake::CreateBlockAsOtherProcess(kStateBlock, kStateViewSize);
     if (publishCommandBlock) fake::CreateBlockAsOtherProcess(kCommandBlock, kCommandViewSize);
     fake::StartModule();

@@ -16,6 +16,7 @@
 #include "sdk/sdk.h"
 #include "simlink/simlink.h"
 #include "tests/fake_win32/fake_win32.h"
+#include "tests/fresh_world/fresh_world.h"
 
 namespace export_world {
 
@@ -68,10 +69,7 @@ inline std::uint16_t Module16(std::uint32_t offset) {
 class ExportTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        fake::Reset();
-        ResetLinkStateForTest();
-        ResetSdkViews();
-        ResetBridgeState();
+        fresh_world::Reset();
         fake::StartModule();
         ASSERT_TRUE(LinkOpen(0, g_bridge.linkResult));
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/fresh_world/fresh_world.h"
 #include "tests/unit/export_world.h"
 #include "tools/kit/encoder_echo.h"
 #include "tools/kit/real_thing.h"
@@ -230,13 +231,13 @@ TEST_F(KitEcho, EncoderCommandsSetTheirDisplayToTheTarget) {
 // The kit stays away from the real thing also where Wine shows nothing: a mapping of an
 // elevated add-on, refused to us, still exists; only "no such object" means none.
 TEST(KitRealThing, AModuleWindowOrAnAddonMappingOfAnyAccessKeepsTheKitAway) {
-    fake::Reset();
+    fresh_world::Reset();
     EXPECT_EQ(RunningModuleClass(), nullptr);
     const HWND own = fake::AddWindow("UIPCMAIN");
     EXPECT_EQ(RunningModuleClass(own), nullptr);
     fake::AddWindow("uipcmain");
     EXPECT_STREQ(RunningModuleClass(own), "UIPCMAIN");
-    fake::Reset();
+    fresh_world::Reset();
     fake::AddWindow("FS98MAIN");
     EXPECT_STREQ(RunningModuleClass(), "FS98MAIN");
 
@@ -250,7 +251,7 @@ TEST(KitRealThing, AModuleWindowOrAnAddonMappingOfAnyAccessKeepsTheKitAway) {
                     {false, ERROR_INVALID_HANDLE, true},  // the name held by another kind
                     {true, ERROR_FILE_NOT_FOUND, false}};
     for (const auto& mapping : mappings) {
-        fake::Reset();
+        fresh_world::Reset();
         if (mapping.published) {
             fake::CreateBlockAsOtherProcess(fake::Narrow(kStateMappingName), kStateViewSize);
         }

@@ -11,6 +11,7 @@
 
 #include "simlink/simlink.h"
 #include "tests/fake_win32/fake_win32.h"
+#include "tests/fresh_world/fresh_world.h"
 
 namespace link_test {
 
@@ -50,10 +51,7 @@ inline std::uint32_t ModuleWord(std::uint32_t offset) {
 // Every test starts from an empty world and the link of a fresh process.
 class LinkTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        fake::Reset();
-        ResetLinkStateForTest();
-    }
+    void SetUp() override { fresh_world::Reset(); }
 };
 
 // The same, with the link already open to a module under "UIPCMAIN".

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bridge/connection.h"
+#include "tests/fresh_world/fresh_world.h"
 #include "tests/unit/cycle_world.h"
 
 namespace {
@@ -85,7 +86,7 @@ Panel Compose(BridgePhase phase, LinkResult status) {
 
 class PanelTest : public ::testing::Test {
   protected:
-    void SetUp() override { cycle_world::ResetAll(); }
+    void SetUp() override { fresh_world::Reset(); }
 };
 
 TEST_F(PanelTest, SaysWhichSideWasNotReachedAndWhy) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "tests/fresh_world/fresh_world.h"
 #include "tests/unit/cycle_world.h"
 
 namespace {
@@ -18,7 +19,7 @@ using cycle_world::kStateBlock;
 
 class SdkViewsTest : public ::testing::Test {
   protected:
-    void SetUp() override { cycle_world::ResetAll(); }
+    void SetUp() override { fresh_world::Reset(); }
 };
 
 TEST_F(SdkViewsTest, WithoutStateBlockReportsUnavailableAndLeavesCommandsAlone) {
@@ -47,7 +48,7 @@ TEST_F(SdkViewsTest, FailedStateViewClosesItsMapping) {
     EXPECT_EQ(SdkStateView(), nullptr);
 
     // A state block one byte short of the view cannot be mapped either.
-    cycle_world::ResetAll();
+    fresh_world::Reset();
     fake::CreateBlockAsOtherProcess(kStateBlock, kStateViewSize - 1);
     EXPECT_EQ(SdkOpen(), STATUS_SDK_UNAVAILABLE);
     EXPECT_EQ(fake::LiveHandleCount(), 0u);
@@ -72,7 +73,7 @@ TEST_F(SdkViewsTest, CommandViewNeedsSeventeenBytesAndFullAccess) {
     EXPECT_EQ(SdkOpen(), LINK_OK);  // a command view that cannot be mapped is not reported
     EXPECT_FALSE(SdkCommandViewMapped());
 
-    cycle_world::ResetAll();
+    fresh_world::Reset();
     fake::CreateBlockAsOtherProcess(kStateBlock, kStateViewSize);
     const auto command = fake::CreateBlockAsOtherProcess(kCommandBlock, kCommandViewSize);
     EXPECT_EQ(SdkOpen(), LINK_OK);

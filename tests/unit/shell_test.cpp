@@ -10,6 +10,7 @@
 #include "log/log_line.h"
 #include "shell/dpi.h"
 #include "shell/panel_layout.h"
+#include "tests/fresh_world/fresh_world.h"
 #include "tests/unit/cycle_world.h"
 #include "tests/unit/stand_in_windows.h"
 
@@ -24,7 +25,7 @@ HWND const kWindow = reinterpret_cast<HWND>(0x1234);
 void FreshProcess() {
     if (g_shell.clock.running()) g_shell.clock.Stop(kWindow);
     ResetShellState();
-    cycle_world::ResetAll();
+    fresh_world::Reset();
     stand_in::Reset();
     SetLogRotation(false);
     fake::SetEnvironment(L"LOCALAPPDATA", kLocalAppData);

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "tests/fresh_world/fresh_world.h"
 #include "tests/unit/link_test_support.h"
 
 namespace {
@@ -164,8 +165,7 @@ TEST_F(LinkTest, NameAlreadyInUseIsRefusedAndItsHandleClosed) {
 TEST_F(LinkTest, HandshakeWithoutValuesGivesUpAfterFivePasses) {
     for (const char* className : {"UIPCMAIN", "FS98MAIN"}) {
         SCOPED_TRACE(className);
-        fake::Reset();
-        ResetLinkStateForTest();
+        fresh_world::Reset();
         fake::StartModule(className);
         fake::SetModuleVersion(0);
         fake::SetModuleSimulatorWord(0);
@@ -222,8 +222,7 @@ TEST_F(LinkTest, HandshakeValuesAreJudgedOnceBothAreNonzero) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.version << " " << c.simulatorWord << " "
                                         << c.requiredSimulator);
-        fake::Reset();
-        ResetLinkStateForTest();
+        fresh_world::Reset();
         fake::StartModule();
         fake::SetModuleVersion(c.version);
         fake::SetModuleSimulatorWord(c.simulatorWord);
@@ -254,8 +253,7 @@ TEST_F(LinkTest, HandshakeExchangeFailuresArePassedOnAndReleaseEverything) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "last error " << c.timeoutError);
-        fake::Reset();
-        ResetLinkStateForTest();
+        fresh_world::Reset();
         fake::StartModule();
         if (c.expected != LINK_BAD_REPLY) fake::TimeOutNextSends(9, c.timeoutError);
         fake::SetModuleAnswer(c.answer);

@@ -13,6 +13,7 @@
 #include "shell/retry_schedule.h"
 #include "shell/settings.h"
 #include "shell/single_instance.h"
+#include "tests/fresh_world/fresh_world.h"
 #include "tests/unit/cycle_world.h"
 #include "tests/unit/stand_in_windows.h"
 
@@ -68,7 +69,7 @@ TEST(RetryScheduleTest, TenThousandFailedTriesHoldNoMoreThanOne) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.world);
-        cycle_world::ResetAll();
+        fresh_world::Reset();
         if (c.module) fake::StartModule();
         fake::SetModuleAnswer(c.answer);
         ASSERT_EQ(ConnectBothSides(), c.expected);
@@ -171,7 +172,7 @@ TEST(LogLineTest, EachLineBeginsWithTheLocalTimeToTheMillisecondAndEndsInCrLf) {
 class LogFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        fake::Reset();
+        fresh_world::Reset();
         fake::SetEnvironment(L"LOCALAPPDATA", kLocalAppData);
         fake::AddFolder(kLocalAppData);
         SetLogRotation(true);
@@ -234,12 +235,12 @@ TEST_F(LogFileTest, ALogThatCannotBeWrittenLosesTheLineAndHoldsNothing) {
     EXPECT_EQ(fake::FileBytes(kLog).size(), kLogRotateBytes + 6);
 
     // A file where the folder should be, and no LOCALAPPDATA at all.
-    fake::Reset();
+    fresh_world::Reset();
     fake::AddFolder(kLocalAppData);
     fake::SetEnvironment(L"LOCALAPPDATA", kLocalAppData);
     fake::SetFile(kFolder, "");
     EXPECT_FALSE(AppendToLog("lost\r\n", 6));
-    fake::Reset();
+    fresh_world::Reset();
     wchar_t folder[kLogPathLength];
     EXPECT_FALSE(LogFolderPath(folder));
     EXPECT_FALSE(AppendToLog("lost\r\n", 6));
@@ -263,11 +264,11 @@ TEST(SettingsTest, OnlyADwordOfOneTurnsTheOptionOn) {
         {3 /* REG_BINARY */, std::string("\1\0\0\0", 4), false},
     };
     for (const Case& c : cases) {
-        fake::Reset();
+        fresh_world::Reset();
         fake::SetRegistryValue(L"Software\\Quorvane", L"ReconnectAutomatically", c.type, c.bytes);
         EXPECT_EQ(ReadReconnectAutomatically(), c.on) << c.bytes.size();
     }
-    fake::Reset();
+    fresh_world::Reset();
     EXPECT_FALSE(ReadReconnectAutomatically()) << "absent";
     EXPECT_TRUE(WriteReconnectAutomatically(true));
     EXPECT_TRUE(ReadReconnectAutomatically());
@@ -282,16 +283,16 @@ TEST(SettingsTest, OnlyADwordOfOneTurnsTheOptionOn) {
 }
 
 TEST(SingleInstanceTest, TheFirstCopyKeepsTheMutexAndASecondOneIsTurnedAway) {
-    fake::Reset();
+    fresh_world::Reset();
     EXPECT_TRUE(ClaimSingleInstance());
     EXPECT_TRUE(fake::MutexExists(L"Local\\Quorvane"));
     EXPECT_FALSE(ClaimSingleInstance()) << "a second claim in the same session";
     EXPECT_EQ(fake::LiveOtherHandleCount(), 1u) << "the second copy's handle closed";
 
-    fake::Reset();
+    fresh_world::Reset();
     fake::HoldMutexAsOtherProcess(L"Local\\Quorvane");
     EXPECT_FALSE(ClaimSingleInstance());
-    fake::Reset();
+    fresh_world::Reset();
     fake::FailNext(fake::Call::CreateMutexW, 1, ERROR_ACCESS_DENIED);
     EXPECT_FALSE(ClaimSingleInstance()) << "made by a copy with other rights";
     fake::FailNext(fake::Call::CreateMutexW, 1, ERROR_NOT_ENOUGH_MEMORY);
