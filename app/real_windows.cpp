@@ -72,10 +72,9 @@ std::int64_t SystemTime() {
 
 // The input Windows 7 knows: the QS_ALLINPUT of the SDK for Windows 8 and later adds QS_TOUCH
 // and QS_POINTER, which make every wait of Windows 7 fail.
-constexpr DWORD kWakeOnInput = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_POSTMESSAGE | QS_TIMER |
-                               QS_PAINT | QS_SENDMESSAGE | QS_HOTKEY | QS_ALLPOSTMESSAGE |
-                               QS_RAWINPUT;
-static_assert(kWakeOnInput == 0x04FF);
+constexpr DWORD kWakeOnInput = QS_KEY | QS_MOUSEMOVE | QS_MOUSEBUTTON | QS_RAWINPUT |
+                               QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY | QS_SENDMESSAGE;
+static_assert(kWakeOnInput == 0x04FF);  // Windows 7's QS_ALLINPUT
 
 // MWMO_INPUTAVAILABLE: messages already in the queue when the wait begins wake it too.
 ClockWake WaitForTickOrInput(HANDLE timer) {

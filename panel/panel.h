@@ -16,6 +16,7 @@ struct PanelFacts {
     LinkResult status;
     double cyclesPerSecond = -1;           // while running; negative until measured
     const RetrySchedule* retry = nullptr;  // the automatic reconnect, when there is one
+    int answerMs = -1;  // while running, how long the module takes to answer, when that is slow
 };
 
 constexpr std::size_t kPanelLineLength = 256;

@@ -67,10 +67,16 @@ void ComposeAddonLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
     std::snprintf(line, sizeof line, "%s", text);
 }
 
-// ", 100 per second" once the pace is known, else nothing.
-void ComposeRate(const PanelFacts& facts, char (&rate)[32]) {
+// ", 100 per second" once the pace is known, and how long the module takes to answer where that
+// bounds the pace: ", 39 per second (the simulator module answers in 25 ms)". Else nothing.
+void ComposeRate(const PanelFacts& facts, char (&rate)[80]) {
     rate[0] = '\0';
-    if (facts.cyclesPerSecond >= 0) {
+    if (facts.cyclesPerSecond < 0) return;
+    if (facts.answerMs >= 0) {
+        std::snprintf(rate, sizeof rate,
+                      ", %.0f per second (the simulator module answers in %d ms)",
+                      facts.cyclesPerSecond, facts.answerMs);
+    } else {
         std::snprintf(rate, sizeof rate, ", %.0f per second", facts.cyclesPerSecond);
     }
 }
@@ -84,7 +90,7 @@ void ComposeBridgeLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) 
                       retry->tries, retry->tries == 1 ? "try" : "tries");
         return;
     }
-    char rate[32];
+    char rate[80];
     ComposeRate(facts, rate);
     switch (facts.phase) {
         case BridgePhase::NotStarted:

@@ -3,6 +3,7 @@
 // few times a second for the panel and every 10 minutes for the log.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr std::uint32_t kSlowGapMs = 50;  // a gap longer than this is counted as a slow one
@@ -52,3 +53,27 @@ struct RateMeter {
 
 void RateMeterSample(RateMeter& meter, std::uint64_t cycles, std::int64_t nowTicks,
                      std::int64_t ticksPerSecond);
+
+// How long the module takes to answer each exchange, as the shell measures around the cycle: the
+// last second's answers for the panel, and the log period's as a histogram of whole
+// milliseconds, so that ten minutes of answers cost no more than one second's.
+constexpr std::size_t kRecentAnswers = 128;       // more than a second holds at 100 a second
+constexpr std::uint32_t kAnswerBucketsMs = 1000;  // a longer answer counts in the last bucket
+
+struct AnswerTimes {
+    std::int64_t recentAt[kRecentAnswers];  // the counter when each recent answer came
+    std::uint32_t recentMs[kRecentAnswers];
+    std::uint64_t noted;                      // answers ever noted: the ring's next is this
+    std::uint32_t buckets[kAnswerBucketsMs];  // the period's answers by whole milliseconds
+    std::uint64_t count;                      // answers in the period
+    double longestMs;                         // the period's longest answer
+};
+
+// One answer of `ticks` (performance counter ticks), at `nowTicks`.
+void AnswerNoted(AnswerTimes& answers, std::int64_t ticks, std::int64_t nowTicks,
+                 std::int64_t ticksPerSecond);
+// The median answer of the last second, in whole milliseconds; -1 when none came.
+int RecentMedianAnswerMs(const AnswerTimes& answers, std::int64_t nowTicks,
+                         std::int64_t ticksPerSecond);
+// The period's median answer in whole milliseconds (-1 when none came), and a new period.
+int TakePeriodMedianAnswerMs(AnswerTimes& answers, double& longestMs);

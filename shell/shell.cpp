@@ -41,7 +41,9 @@ std::int64_t Now() {
 // The lines composed anew from the state as it is now, the rate measured over the last second.
 void RefreshPanel(ShellActions& actions) {
     RateMeterSample(g_shell.rate, g_bridge.cyclesRun, Now(), g_shell.pace.ticksPerSecond);
-    ComposePanel({g_shell.phase, g_shell.status, g_shell.rate.perSecond, &g_shell.retry},
+    const int answerMs = RecentMedianAnswerMs(g_shell.answers, Now(), g_shell.pace.ticksPerSecond);
+    ComposePanel({g_shell.phase, g_shell.status, g_shell.rate.perSecond, &g_shell.retry,
+                  answerMs >= kSlowAnswerMs ? answerMs : -1},
                  g_shell.panel);
     g_shell.lastRefresh = Now();
     actions.panelChanged = true;
@@ -135,6 +137,7 @@ ShellActions ShellLoadingEnded() {
     actions.status = L"Status: OK";
     PaceStartPeriod(g_shell.pace, Now(), false);
     g_shell.rate = {};
+    g_shell.answers = {};
     RefreshPanel(actions);
     LogOutcome();
     ScheduleRetry(actions);
@@ -144,8 +147,11 @@ ShellActions ShellLoadingEnded() {
 ShellActions ShellTick() {
     ShellActions actions;
     if (!CycleDue()) return actions;
-    PaceNoteCycle(g_shell.pace, Now());
+    const std::int64_t before = Now();
+    PaceNoteCycle(g_shell.pace, before);
     if (RunDueCycle(g_shell.window)) {
+        const std::int64_t after = Now();
+        AnswerNoted(g_shell.answers, after - before, after, g_shell.pace.ticksPerSecond);
         RefreshPanelWhenDue(actions);
     } else {
         ReportNotOk(actions);

@@ -21,6 +21,9 @@ constexpr UINT kLogPeriodMs = 10 * 60 * 1000;  // the log's line of the pace
 constexpr DWORD kPanelRefreshMs = 250;  // while running, the panel follows at most this often
 // How long an automatic try waits for the module's window to answer before it gives up.
 constexpr UINT kModuleProbeTimeoutMs = 250;
+// From this median answer over the last second on, the panel says how long the module takes:
+// a pace below 100 a second is then the simulator's, not the clock's.
+constexpr int kSlowAnswerMs = 5;
 
 // What started the connect whose outcome is reported next, for the log.
 enum class ConnectCause : std::uint8_t { Start, Menu, Automatic };
@@ -34,6 +37,7 @@ struct ShellState {
     RetrySchedule retry;           // the automatic reconnect: the option and the next try
     CycleTimer clock;              // paces the cycles while the bridge runs
     PaceCounters pace;             // the cycles' pace over the log's period
+    AnswerTimes answers;           // how long the module takes to answer, for the panel and the log
     RateMeter rate;                // the cycles per second the panel shows
     std::int64_t lastRefresh;      // performance counter at the panel's last refresh
     std::uint64_t cyclesBefore;    // cycles of the bridges that ran before the current one

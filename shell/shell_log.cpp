@@ -73,11 +73,15 @@ void LogPeriod() {
     if (g_shell.phase == BridgePhase::Running && g_shell.status == LINK_OK) {
         const PaceSummary pace =
             PaceTakePeriod(g_shell.pace, g_shell.windows->performanceCounter());
+        double longestAnswerMs = 0;
+        const int medianAnswerMs = TakePeriodMedianAnswerMs(g_shell.answers, longestAnswerMs);
         LogEvent("Pace: %" PRIu64
                  " cycles in %.1f s, %.1f per second, longest gap %.1f ms, %" PRIu32
-                 " gaps over %" PRIu32 " ms.",
+                 " gaps over %" PRIu32
+                 " ms; the module answered in %d ms at the median, %.1f ms"
+                 " at the longest.",
                  pace.cycles, pace.seconds, pace.cyclesPerSecond, pace.longestGapMs, pace.slowGaps,
-                 kSlowGapMs);
+                 kSlowGapMs, medianAnswerMs < 0 ? 0 : medianAnswerMs, longestAnswerMs);
     } else if (g_shell.retry.waiting) {
         LogEvent("Still waiting to reconnect: %" PRIu32 " automatic tries so far; %s",
                  g_shell.retry.tries, g_shell.lastReason);
