@@ -106,7 +106,16 @@ void OnEnterModalLoop() {
 // Runs when the window was resized, minimised or restored: the status bar keeps to its bottom.
 void OnSize(HWND, UINT state, int, int) {
     SendMessageW(g_statusBar, WM_SIZE, 0, 0);
-    if (state == SIZE_RESTORED) FitPanelAfterRestore();
+    if (state == SIZE_MINIMIZED) ShellWindowSized(true);
+    if (state == SIZE_RESTORED) {
+        ShellWindowSized(false);
+        FitPanelAfterRestore();
+    }
+}
+
+// Runs when Windows made the taskbar button, and again whenever Explorer starts anew.
+void OnTaskbarButtonCreated() {
+    ShellTaskbarButtonCreated();
 }
 
 // Runs when the window moved to a monitor of another scale: it takes the place Windows suggests
@@ -180,6 +189,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnDpiChanged(window, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         default:
+            static const UINT taskbarButtonCreated =
+                RegisterWindowMessageW(L"TaskbarButtonCreated");
+            if (message == taskbarButtonCreated) OnTaskbarButtonCreated();
             break;
     }
     return DefWindowProcW(window, message, wParam, lParam);

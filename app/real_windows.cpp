@@ -10,8 +10,6 @@
 #include <shobjidl.h>
 #include <timeapi.h>
 
-#include "app/resource_ids.h"
-
 namespace {
 
 void* FindExport(const char* module, const char* name) {
@@ -225,9 +223,10 @@ void* CreateTaskbarList() {
 
 bool MarkTaskbarButton(void* taskbarList, HWND window, bool notOk) {
     auto* list = static_cast<ITaskbarList3*>(taskbarList);
-    static const HICON mark = static_cast<HICON>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_NOT_OK), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    // The system's own error sign, at the small size the overlay is drawn at.
+    static const HICON mark =
+        static_cast<HICON>(LoadImageW(nullptr, IDI_ERROR, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     return SUCCEEDED(notOk ? list->SetOverlayIcon(window, mark, L"Status: NOT OK")
                            : list->SetOverlayIcon(window, nullptr, nullptr));
 }

@@ -62,8 +62,26 @@ void ScheduleRetry(ShellActions& actions) {
         TimerFor(RetryAfterOutcome(g_shell.retry, g_shell.status != LINK_OK, LocalClock()));
 }
 
+// A window that runs minimised shows its status on the taskbar: a NOT OK flashes the button
+// until the window is restored and puts the mark on it; an OK takes both off.
+void ShowStatusOnTaskbar(bool notOk) {
+    const WindowsCalls& windows = *g_shell.windows;
+    if (notOk && g_shell.minimised && !g_shell.flashing) {
+        // What FlashWindowEx gives is the window's state before the call, not success.
+        windows.flashTaskbarButton(g_shell.window, true);
+        g_shell.flashing = true;
+    } else if (!notOk && g_shell.flashing) {
+        windows.flashTaskbarButton(g_shell.window, false);
+        g_shell.flashing = false;
+    }
+    if (g_shell.taskbarList != nullptr) {
+        windows.markTaskbarButton(g_shell.taskbarList, g_shell.window, notOk);
+    }
+}
+
 // "Status: NOT OK", File > Reconnect offered, and the panel saying why.
 void ReportNotOk(ShellActions& actions) {
+    ShowStatusOnTaskbar(true);
     actions.status = L"Status: NOT OK";
     actions.reconnectOffered = Toggle::On;
     LogOutcome();
@@ -133,6 +151,7 @@ ShellActions ShellLoadingEnded() {
         return actions;
     }
     actions.minimise = true;
+    ShowStatusOnTaskbar(false);
     g_shell.phase = BridgePhase::Running;
     actions.status = L"Status: OK";
     PaceStartPeriod(g_shell.pace, Now(), false);
@@ -202,6 +221,30 @@ ShellActions ShellExit() {
 
 void ShellWindowGone() {
     StopBridgeForExit(g_shell.window);
+    if (g_shell.taskbarList != nullptr) g_shell.windows->releaseTaskbarList(g_shell.taskbarList);
+    if (g_shell.taskbarCom) g_shell.windows->endCom();
+    g_shell.taskbarList = nullptr;
+    g_shell.taskbarCom = false;
+}
+
+void ShellWindowSized(bool minimised) {
+    g_shell.minimised = minimised;
+    if (!minimised && g_shell.flashing) {
+        g_shell.windows->flashTaskbarButton(g_shell.window, false);
+        g_shell.flashing = false;
+    }
+}
+
+void ShellTaskbarButtonCreated() {
+    const WindowsCalls& windows = *g_shell.windows;
+    if (g_shell.taskbarList == nullptr) {
+        // The taskbar's object lives in this thread's apartment for the window's life.
+        if (!g_shell.taskbarCom) g_shell.taskbarCom = windows.beginCom();
+        g_shell.taskbarList = windows.createTaskbarList();
+    }
+    if (g_shell.taskbarList != nullptr && g_shell.status != LINK_OK) {
+        windows.markTaskbarButton(g_shell.taskbarList, g_shell.window, true);
+    }
 }
 
 // Once this returns, Windows may end the process at any moment without running the exit

@@ -45,6 +45,10 @@ struct ShellState {
     bool exitLogged;               // the exit line is written once, however often asked for
     char lastReason[2 * kPanelLineLength + 4];  // the module and add-on lines last logged
     PanelLines panel;                           // what the panel says now
+    bool minimised;     // the window is minimised: a NOT OK flashes its taskbar button
+    bool flashing;      // the taskbar button flashes until the window is restored
+    void* taskbarList;  // the taskbar's ITaskbarList3, once Windows announced the button
+    bool taskbarCom;    // COM was taken for it, to be given back at the end
 };
 extern ShellState g_shell;
 
@@ -95,6 +99,11 @@ ShellActions ShellExit();
 void ShellWindowGone();
 // Windows' session ends (`ending`), or a shutdown that another program cancelled (not ending).
 ShellActions ShellSessionEnds(bool ending);
+// The window was minimised, or restored.
+void ShellWindowSized(bool minimised);
+// Windows announced the taskbar button ("TaskbarButtonCreated"), also after Explorer restarted:
+// from now on the button carries a mark while the status says NOT OK.
+void ShellTaskbarButtonCreated();
 // Help > Open Log Folder.
 void ShellOpenLogFolder();
 // The message loop's end: the exit line of the log, once.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "log/log_file.h"
 #include "log/log_line.h"
@@ -192,6 +193,68 @@ TEST(ShellTest, EveryLineFitsWhateverFrameWindowsDraws) {
         EXPECT_GE(window.lines[1].bottom - window.lines[1].top, 32);
         EXPECT_GE(window.lines[2].top, window.lines[1].bottom) << "the line above overlaps it";
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A pace below 100 a second is the simulator's when its module answers slowly: the panel says so
+// from 5 ms on, and stays as it was for a module that answers at once.
+TEST(ShellTest, ThePanelSaysHowLongASlowModuleTakesToAnswer) {
+    struct Case {
+        DWORD answerMs;
+        const char* rate;
+    };
+    for (const Case& c : {Case{25, " per second (the simulator module answers in 25 ms),"},
+                          Case{2, " per second, no command"}}) {
+        SCOPED_TRACE(c.answerMs);
+        ASSERT_NO_FATAL_FAILURE(RunningBridge());
+        fake::SetAfterExchangeHook([&](std::span<std::uint8_t>) { Sleep(c.answerMs); });
+        for (int tick = 0; tick < 600; ++tick) ShellTick();
+        EXPECT_NE(std::string(g_shell.panel.bridge).find(c.rate), std::string::npos)
+            << g_shell.panel.bridge;
+        fake::SetAfterExchangeHook(nullptr);
+        ShellExit();
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Quorvane runs minimised: a NOT OK flashes its taskbar button until the window is restored and
+// marks the button until the status is OK again; a Windows without the taskbar's object, or
+// whose taskbar never announced the button, still gets the flash. A start without a clock
+// leaves the window in view, where its NOT OK can be read.
+TEST(ShellTest, ANotOkShowsOnTheTaskbarOfAMinimisedWindow) {
+    for (const bool list : {true, false}) {
+        SCOPED_TRACE(list ? "with the taskbar's object" : "without it");
+        ASSERT_NO_FATAL_FAILURE(RunningBridge());
+        stand_in::g_answers.taskbarList = list;
+        ShellTaskbarButtonCreated();
+        ShellWindowSized(true);
+        fake::TimeOutNextSends(9);
+        EXPECT_EQ(std::wstring(ShellTick().status), L"Status: NOT OK");
+        EXPECT_EQ(stand_in::g_record.flashes, std::vector<bool>{true});
+        ShellWindowSized(false);
+        EXPECT_EQ(stand_in::g_record.flashes, (std::vector<bool>{true, false}));
+        ASSERT_EQ(ShellReconnect().then, ThenStep::PauseThenRun);
+        ShellLoadingEnded();
+        EXPECT_EQ(stand_in::g_record.marks,
+                  list ? (std::vector<bool>{true, false}) : std::vector<bool>{});
+        ShellExit();
+        ShellWindowGone();
+        EXPECT_EQ(stand_in::g_record.listsReleased, stand_in::g_record.listsMade);
+        EXPECT_EQ(stand_in::g_record.comEnded, stand_in::g_record.comBegun);
+    }
+    FreshProcess();
+    ASSERT_TRUE(ShellBegin(kStandInWindows, L"QUORVANE"));
+    ShellWindowShown(kWindow);
+    stand_in::g_answers.clock = false;
+    const ShellActions noClock = ShellLoadingEnded();
+    EXPECT_FALSE(noClock.minimise) << "a NOT OK nobody sees";
+    EXPECT_EQ(std::wstring(noClock.status), L"Status: NOT OK");
 }
 
 }  // namespace
