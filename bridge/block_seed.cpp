@@ -26,10 +26,29 @@ constexpr double SignedWord(std::uint16_t bits) {
 static_assert(SignedByte(0xFF) == -1 && SignedByte(0x80) == -128 && SignedByte(0x7F) == 127);
 static_assert(SignedWord(0xFFFF) == -1.0 && SignedWord(0x8000) == -32768.0);
 
+// Nothing a bridge or a client writes leaves the whole block zero (an emptied mailbox reads
+// 0xFFFF), so an all-zero block is a module's fresh memory.
+bool NeverWritten(const BridgeBlock& block) {
+    std::uint8_t any = 0;
+    for (const std::uint8_t byte : block) any |= byte;
+    return any == 0;
+}
+
 // A code a client posted while no bridge ran is still forwarded once; an emptied mailbox stays
-// empty. Each counter is taken as seen, so only turns from now on become commands.
+// empty. A never-written mailbox's 0 is no code: it starts empty, and the first cycle marks it
+// so on the module's side as well, among its writes. Each counter is taken as seen, so only
+// turns from now on become commands.
 void SeedInputs(const BridgeBlock& block) {
     std::memcpy(&g_bridge.mailbox, block, sizeof g_bridge.mailbox);
+    g_bridge.mailboxMarkDue = NeverWritten(block);
+    g_bridge.codeAtConnect = g_bridge.mailbox;
+    if (g_bridge.mailboxMarkDue) {
+        g_bridge.mailbox = kMailboxEmpty;
+        g_bridge.mailboxAtConnect = MailboxAtConnect::NeverWritten;
+    } else {
+        g_bridge.mailboxAtConnect = g_bridge.mailbox > kMailboxEmpty ? MailboxAtConnect::CodeWaiting
+                                                                     : MailboxAtConnect::Empty;
+    }
     for (std::size_t k = 0; k < kEncoderCount; ++k) {
         const std::int32_t counter = BlockByte(block, kEncoderTable[k].counterOffset);
         g_bridge.encoderSlots[k] = counter;

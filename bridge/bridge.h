@@ -15,6 +15,13 @@ constexpr std::size_t kEncoderCount = 8;
 
 constexpr double kBlankDisplay = 65535.0;
 
+// What connecting found in the module's mailbox, kept for the window to log once.
+enum class MailboxAtConnect : std::uint8_t {
+    Empty,         // emptied by an earlier bridge: nothing waited
+    NeverWritten,  // the whole block read zero, so its 0 is fresh memory, not a code
+    CodeWaiting,   // a code posted while no bridge ran: the first cycle forwards it
+};
+
 struct BridgeState {
     std::uint8_t snapshot[kSnapshotSize];  // this cycle's copy of the add-on's state block
     LinkResult linkResult;                 // out-parameter of every link call; the cycle's result
@@ -33,6 +40,10 @@ struct BridgeState {
     std::int32_t singleStaging;                          // the integer being queued
 
     std::int32_t lastSeenCounters[kEncoderCount];  // slot value that last produced a command
+    bool mailboxMarkDue;  // the next exchange writes 0xFFFF to a never-written mailbox
+
+    MailboxAtConnect mailboxAtConnect;  // set by connecting, for the window's log
+    std::int16_t codeAtConnect;         // the code that waited, when one did
 
     // What the window reports. The cycle only counts; the window formats, a few times a second.
     std::uint64_t cyclesRun;          // RunCycle calls since the bridge started
@@ -54,5 +65,5 @@ void ServeCommandMailbox();
 void ServeEncoders();
 
 // Back to the start values, as in a fresh process: every value is exported again, the mailbox
-// reads 0 and the counters start over (a reconnect, a test).
+// reads 0 and the counters start over (a reconnect, a test). Connecting then seeds them.
 void ResetBridgeState();

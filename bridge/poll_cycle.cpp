@@ -11,8 +11,14 @@ BridgeState g_bridge;
 
 namespace {
 
-// Queued after every write of the cycle, so the exchange carries the exports first.
+// Queued after every write of the cycle, so the exchange carries the exports first. A mailbox
+// that was never written is marked empty first, in the same exchange, so the read brings back
+// 0xFFFF and a client sees the mailbox free.
 void QueueInputReads() {
+    if (g_bridge.mailboxMarkDue) {
+        g_bridge.mailboxMarkDue = false;
+        LinkWrite(kMailboxOffset, sizeof kMailboxEmpty, &kMailboxEmpty, g_bridge.linkResult);
+    }
     LinkRead(kMailboxOffset, sizeof g_bridge.mailbox, &g_bridge.mailbox, g_bridge.linkResult);
     // One byte into each 32-bit slot: the upper bytes stay 0, so a slot holds 0..255.
     for (std::size_t k = 0; k < kEncoderCount; ++k) {

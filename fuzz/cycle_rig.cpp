@@ -54,6 +54,11 @@ double SnapshotDoubleAt(std::uint32_t offset) {
     return value;
 }
 
+bool IsMailboxEmptied(const fake::LoggedRecord& record) {
+    return record.kind == exchange::RecordKind::Write && record.offset == kMailboxOffset &&
+           record.size == 2 && record.data[0] == 0xFF && record.data[1] == 0xFF;
+}
+
 LinkResult ExchangeOutcome(bool delivered, const ExchangeFaults& faults) {
     if (!delivered) {
         const bool timedOut = faults.lastError == 0 || faults.lastError == ERROR_TIMEOUT;
@@ -245,6 +250,9 @@ bool CycleRig::Start(bool publishCommandBlock, std::span<const std::uint8_t> mod
         std::memcpy(blockSeen_.data() + seedReply_.at, seedReply_.bytes.data(), seedReply_.size);
     }
     std::memcpy(&mailbox_, blockSeen_.data(), sizeof mailbox_);
+    markDue_ = std::all_of(blockSeen_.begin(), blockSeen_.end(),
+                           [](std::uint8_t byte) { return byte == 0; });
+    if (markDue_) mailbox_ = kMailboxEmpty;
     std::memcpy(slots_.data(), blockSeen_.data() + (kFirstCounter - kBlockStart), slots_.size());
     lastSeen_ = slots_;
     sourceAtWrite_ = {};
@@ -313,6 +321,11 @@ const char* CycleRig::RunCheckedCycle(const ExchangeFaults& faults, LinkResult& 
     // The same cycle as the rules tell it.
     const bool firstDelivered = faults.timedOutSends < kSendsPerExchange;
     const unsigned sendsLeft = firstDelivered ? 0 : faults.timedOutSends - kSendsPerExchange;
+    // The mark of a never-written mailbox goes with the first exchange, whatever becomes of it,
+    // and lands before the read that brings the mailbox back.
+    const bool marked = markDue_;
+    markDue_ = false;
+    if (marked && firstDelivered) postedMailbox = kMailboxEmpty;
     if (firstDelivered && !faults.badAnswer) {
         mailbox_ = postedMailbox;
         slots_ = postedCounters;
@@ -327,8 +340,8 @@ const char* CycleRig::RunCheckedCycle(const ExchangeFaults& faults, LinkResult& 
                                           : firstOutcome;
 
     if (result != expectedResult) return "the cycle's result is not that of the exchange due";
-    if (const char* broken =
-            CheckExchanges(exchangesBefore, firstDelivered, secondDelivered, expected.served)) {
+    if (const char* broken = CheckExchanges(exchangesBefore, firstDelivered, secondDelivered,
+                                            expected.served, marked)) {
         return broken;
     }
     SettleSeededEntries();
@@ -371,7 +384,7 @@ CycleRig::Expected CycleRig::ServeInputs() {
 }
 
 const char* CycleRig::CheckExchanges(unsigned exchangesBefore, bool firstDelivered,
-                                     bool secondDelivered, bool served) {
+                                     bool secondDelivered, bool served, bool marked) {
     const unsigned handled = fake::ExchangesHandled() - exchangesBefore;
     if (handled != unsigned{firstDelivered} + unsigned{secondDelivered}) {
         return "exchanges other than one a cycle and one for a forwarded code";
@@ -382,8 +395,15 @@ const char* CycleRig::CheckExchanges(unsigned exchangesBefore, bool firstDeliver
     if (firstDelivered) {
         const std::span<const fake::LoggedRecord> records = fake::ExchangeRecords(++number);
         if (records.size() < kInputReads) return "the reads of the inputs are missing";
+        std::size_t exportCount = records.size() - kInputReads;
+        if (marked) {
+            if (exportCount == 0 || !IsMailboxEmptied(records[exportCount - 1])) {
+                return "a never-written mailbox is not marked empty just before the reads";
+            }
+            --exportCount;
+        }
         std::size_t lastPosition = kNoPosition;
-        for (const fake::LoggedRecord& record : records.first(records.size() - kInputReads)) {
+        for (const fake::LoggedRecord& record : records.first(exportCount)) {
             if (record.kind != exchange::RecordKind::Write) return "a read among the exports";
             if (const char* broken = CheckWrite(record, lastPosition)) return broken;
         }
@@ -399,9 +419,7 @@ const char* CycleRig::CheckExchanges(unsigned exchangesBefore, bool firstDeliver
     }
     if (served && secondDelivered) {
         const std::span<const fake::LoggedRecord> records = fake::ExchangeRecords(++number);
-        if (records.size() != 1 || records[0].kind != exchange::RecordKind::Write ||
-            records[0].offset != kMailboxOffset || records[0].size != 2 ||
-            records[0].data[0] != 0xFF || records[0].data[1] != 0xFF) {
+        if (records.size() != 1 || !IsMailboxEmptied(records[0])) {
             return "the mailbox's exchange carries more or less than the emptied mailbox";
         }
     }

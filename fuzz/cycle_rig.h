@@ -4,12 +4,14 @@
 //
 //   - the cycle writes only to the bridge's own bytes of the block 0x9400..0x94F7: never to
 //     0x9408, the gaps 0x9427..0x942F and 0x9472..0x947F, nor the counters 0x94F0..0x94F7, and
-//     to 0x9400 only the empty mailbox 0xFFFF, alone in the cycle's second exchange;
+//     to 0x9400 only the empty mailbox 0xFFFF: alone in the cycle's second exchange, or, when
+//     the block read all zero at connecting, once in the first cycle, just before its reads;
 //   - a value is written only when its source bytes changed since it was last written (a NaN
 //     double counts as changed every time), in the order of the export stages, followed by the
 //     nine reads of the inputs; in the first cycle, only when the block's bytes at connecting,
 //     widened into the source's type, do not equal the source;
-//   - connecting forwards no counter the block held as a turn, and a code it held once;
+//   - connecting forwards no counter the block held as a turn, and a code it held once, unless
+//     the whole block read zero: then its mailbox's 0 is fresh memory, and starts empty;
 //   - connecting succeeds exactly when the module's reply brought the read of the block, and
 //     otherwise fails for that reason (LINK_READ_LEFT_OUT); bytes the reply changed in the
 //     read's data are the module's word for its block. So no command reaches the add-on that
@@ -114,7 +116,7 @@ class CycleRig {
 
     Expected ServeInputs();
     const char* CheckExchanges(unsigned firstExchange, bool firstDelivered, bool secondDelivered,
-                               bool served);
+                               bool served, bool marked);
     const char* CheckWrite(const fake::LoggedRecord& record, std::size_t& lastPosition);
     void ResyncSources();
     void SettleSeededEntries();
@@ -139,6 +141,7 @@ class CycleRig {
     bool commandBlock_ = false;
     bool exportsLost_ = false;  // an exchange with writes in it never reached the module
     std::int16_t mailbox_ = 0;  // the bridge's mailbox as the rules leave it
+    bool markDue_ = false;      // the next cycle marks a never-written mailbox empty
     std::array<std::uint8_t, kEncoderCount> slots_{};     // counters as last read
     std::array<std::uint8_t, kEncoderCount> lastSeen_{};  // counters that last produced a command
     std::array<std::uint8_t, kCommandViewSize> commandBefore_{};  // the block before the cycle

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "bridge/bridge.h"
@@ -115,22 +116,72 @@ TEST_F(CycleRigTest, CatchesACommandBlockTouchedBeyondCodeAndParameter) {
     fake::SetAfterExchangeHook(nullptr);
 }
 
-// The hazard fuzz_cycle found: on the first cycle the mailbox's start value 0 is served even
-// when the first exchange never reached the module, and the mailbox's exchange gets through.
+// The hazard fuzz_cycle found: on the first cycle a code that waited at connecting is served
+// even when the first exchange never reached the module, and the mailbox's exchange gets through.
 // The writes of the lost exchange stay lost while their values do not change, so the cycle
 // must fail rather than report success; the rig then no longer expects the block to keep up.
-TEST_F(CycleRigTest, FirstCycleFailsWhenItsExchangeIsLostThoughCodeZeroIsServed) {
+TEST_F(CycleRigTest, FirstCycleFailsWhenItsExchangeIsLostThoughAWaitingCodeIsServed) {
+    std::uint8_t block[0xF8] = {};
+    block[0] = 5;  // code 5, posted while no bridge ran
+    ASSERT_TRUE(rig.Start(true, block));
     SetField(kFirstFlagField, 1);
     LinkResult result = -1;
     EXPECT_EQ(rig.RunCheckedCycle({.timedOutSends = 9}, result), nullptr);
     EXPECT_EQ(result, LINK_TIMEOUT);
     std::int32_t code = -1;
     std::memcpy(&code, rig.CommandBlock().data(), sizeof code);
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(code, 5);
 
     EXPECT_EQ(RunCycleChecked(), "");
     EXPECT_EQ(fake::ModuleSpace().bytes[0x9402], 0)
         << "the flag byte went out with the lost exchange";
+}
+
+// Ways a bridge can mistake a fresh module's mailbox, planted right after connecting.
+void KeepTheRules(CycleRig&) {}
+void ForgetTheMark(CycleRig&) {
+    g_bridge.mailboxMarkDue = false;
+}
+void ForgetTheMarkOfAMailboxAClientEmptied(CycleRig& rig) {
+    g_bridge.mailboxMarkDue = false;
+    rig.PostMailbox(-1);
+}
+void TakeTheFreshZeroForACode(CycleRig&) {
+    g_bridge.mailbox = 0;
+}
+void MarkAUsedBlock(CycleRig&) {
+    g_bridge.mailboxMarkDue = true;
+}
+
+// A block that reads all zero was never written: its mailbox's 0 is no code. The rig names a
+// bridge that forgets to mark it, takes its 0 for a code, or marks a block that was used.
+TEST_F(CycleRigTest, CatchesABridgeThatMistakesAFreshMailbox) {
+    constexpr unsigned kLost = 9;  // timed-out sends: the first exchange never arrives
+    struct Case {
+        bool fresh;
+        void (*plant)(CycleRig&);
+        unsigned timedOutSends;
+        const char* broken;
+    };
+    const Case cases[] = {
+        {true, KeepTheRules, 0, ""},
+        {true, KeepTheRules, kLost, ""},
+        {true, ForgetTheMark, 0, "exchanges other than one a cycle and one for a forwarded code"},
+        {true, ForgetTheMarkOfAMailboxAClientEmptied, 0,
+         "a never-written mailbox is not marked empty just before the reads"},
+        {true, TakeTheFreshZeroForACode, kLost,
+         "exchanges other than one a cycle and one for a forwarded code"},
+        {false, MarkAUsedBlock, 0, "a write to the mailbox, 0x9408, a gap or a counter"},
+    };
+    std::uint8_t used[0xF8] = {};
+    used[0] = used[1] = 0xFF;  // the mailbox, emptied
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(c.fresh ? rig.Start(true) : rig.Start(true, used));
+        c.plant(rig);
+        EXPECT_EQ(RunCycleChecked({.timedOutSends = c.timedOutSends}), c.broken);
+    }
 }
 
 // A module that kept its block from an earlier run, the mailbox emptied: a bridge that starts

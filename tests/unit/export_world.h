@@ -85,7 +85,9 @@ class CycleExportTest : public ExportTest {
         ExportTest::SetUp();
         fake::CreateBlockAsOtherProcess(kStateBlockName, kStateViewSize);
         ASSERT_EQ(SdkOpen(), LINK_OK);
-        // As connecting does: a fresh module's all-zero block leaves every start value at 0.
+        // As connecting does, to a block whose mailbox a bridge emptied: every start value is 0,
+        // and the first cycle carries exports only (a never-written block would add its mark).
+        fake::ModuleSpace().bytes[0x9400] = fake::ModuleSpace().bytes[0x9401] = 0xFF;
         ASSERT_EQ(SeedBridgeFromModuleBlock(), LINK_OK);
     }
 

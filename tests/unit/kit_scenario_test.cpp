@@ -127,6 +127,35 @@ TEST(KitScenario, RefusesEachFaultyLineWithItsNumberAndWhy) {
     }
 }
 
+// Numbers written the European way, and offsets without their 0x: the refusal says what to
+// write instead.
+TEST(KitScenario, RefusalsOfEuropeanNumbersSayWhatToWrite) {
+    const struct {
+        const char* scenario;
+        const char* hint;  // the first message ends with this
+    } refusals[] = {
+        {"0,5 display 1 5", "; use a dot: 0.5"},
+        {"0 value 0x9480 0,5", "\"0,5\" is not a number; use a dot: 0.5"},
+        {"0 display 6 35,000", "; write whole numbers without a separator: 35000"},
+        {"0 display 6 1,234,567", "; write whole numbers without a separator: 1234567"},
+        {"0 display 6 1,5", "; use a dot: 1.5"},
+        {"0 lamp 9402 3 on", "; write it 0x9402"},
+        {"0 value 9484 7", "; write it 0x9484"},
+        {"0 display 9430 100", "; write it 0x9430"},
+        {"0 display 34 5", ".. 0x9470"},  // no hint: 0x34 lies outside the block
+    };
+    for (const auto& refusal : refusals) {
+        Scenario scenario;
+        std::vector<std::string> errors;
+        EXPECT_FALSE(ReadScenario(refusal.scenario, scenario, errors)) << refusal.scenario;
+        ASSERT_FALSE(errors.empty()) << refusal.scenario;
+        const std::string hint = refusal.hint;
+        EXPECT_TRUE(errors[0].size() >= hint.size() &&
+                    errors[0].compare(errors[0].size() - hint.size(), hint.size(), hint) == 0)
+            << errors[0];
+    }
+}
+
 TEST(KitScenario, ReportsEveryFaultyLineAndAFileThatIsNotThere) {
     Scenario scenario;
     std::vector<std::string> errors;

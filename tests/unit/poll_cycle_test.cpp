@@ -61,11 +61,11 @@ TEST_F(PollCycleTest, FailedExchangeIsTheCyclesResultWhileLaterStepsRun) {
     EXPECT_EQ(RunCycle(), LINK_SEND_FAILED);
 }
 
-// A fresh module's mailbox reads 0, which is a command, and connecting takes it as posted. Its
-// exchange may get through after the cycle's first one was lost, but the exports went with that
-// one: the cycle fails with the first exchange's code.
+// A code posted while no bridge ran is taken as posted when connecting. Its exchange may get
+// through after the cycle's first one was lost, but the exports went with that one: the cycle
+// fails with the first exchange's code.
 TEST_F(PollCycleTest, FailedFirstExchangeIsTheResultThoughTheMailboxsGetsThrough) {
-    ASSERT_NO_FATAL_FAILURE(cycle_world::Open(/*publishCommandBlock=*/true, /*mailbox=*/0));
+    ASSERT_NO_FATAL_FAILURE(cycle_world::Open(/*publishCommandBlock=*/true, /*mailbox=*/5));
     cycle_world::SetStateInt32(0x09C, 7);  // display 1 reads 7: a write in the lost exchange
     fake::TimeOutNextSends(9, 0);
     const unsigned before = fake::ExchangesHandled();
@@ -73,12 +73,12 @@ TEST_F(PollCycleTest, FailedFirstExchangeIsTheResultThoughTheMailboxsGetsThrough
     EXPECT_EQ(RunCycle(), LINK_TIMEOUT);
 
     EXPECT_EQ(fake::ExchangesHandled(), before + 1);  // only the mailbox's exchange arrived
-    EXPECT_EQ(cycle_world::CommandCode(), 0);
+    EXPECT_EQ(cycle_world::CommandCode(), 5);
     EXPECT_EQ(cycle_world::ModuleMailbox(), -1);
     EXPECT_EQ(fake::ModuleSpace().bytes[0x9430], 0);
 
     // Both exchanges fail, each its own way: still the first one's code, not the second's.
-    ASSERT_NO_FATAL_FAILURE(cycle_world::Open(/*publishCommandBlock=*/true, /*mailbox=*/0));
+    ASSERT_NO_FATAL_FAILURE(cycle_world::Open(/*publishCommandBlock=*/true, /*mailbox=*/5));
     fake::FailNext(fake::Call::SendMessageTimeoutA, 9, ERROR_ACCESS_DENIED);  // refused
     fake::TimeOutNextSends(9, 0);  // then the mailbox's sends go unanswered
     EXPECT_EQ(RunCycle(), LINK_SEND_FAILED);

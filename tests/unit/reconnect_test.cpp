@@ -68,7 +68,7 @@ TEST_F(ReconnectTest, ThousandsOfReconnectsHoldNothingMoreAndNeverReuseAName) {
 }
 
 // A new module starts with empty offsets; after the reconnect every value the add-on holds
-// goes out again, and the mailbox's start value 0 is served as on a fresh start.
+// goes out again, and the fresh mailbox's 0 is marked empty, not served as a command.
 TEST_F(ReconnectTest, AfterAReconnectEverythingIsExportedAgainAndCountsStartOver) {
     cycle_world::SetStateInt32(0x09C, 7);  // display 1 reads 7
     cycle_world::PostCode(42);
@@ -86,9 +86,10 @@ TEST_F(ReconnectTest, AfterAReconnectEverythingIsExportedAgainAndCountsStartOver
 
     EXPECT_EQ(RunCycle(), LINK_OK);
     EXPECT_EQ(fake::ModuleSpace().bytes[kDisplay1], 7);
-    EXPECT_EQ(cycle_world::CommandCode(), 0);
+    EXPECT_EQ(cycle_world::CommandCode(), -7);
+    EXPECT_EQ(cycle_world::ModuleMailbox(), -1);
     EXPECT_EQ(g_bridge.cyclesRun, 1u);
-    EXPECT_EQ(g_bridge.commandsForwarded, 1u);
+    EXPECT_EQ(g_bridge.commandsForwarded, 0u);
 }
 
 // The module keeps its block while Quorvane is away: bytes of an earlier run and counters that

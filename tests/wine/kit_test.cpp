@@ -23,14 +23,20 @@ class KitTest : public StandInTest {
         StandInTest::TearDown();
     }
 
-    // The module, then the add-on playing `scenario` with `options`, then the bridge between.
-    ::testing::AssertionResult StartKit(const char* scenario, const std::string& options = "") {
+    // The scenario file the next add-on plays.
+    ::testing::AssertionResult WriteScenario(const char* scenario) {
         scenarioPath_ = ExecutableDirectory() + "kit_test_scenario.txt";
         std::FILE* file = std::fopen(scenarioPath_.c_str(), "wb");
         if (file == nullptr) return ::testing::AssertionFailure() << "cannot write the scenario";
         std::fputs(scenario, file);
         std::fclose(file);
-        ::testing::AssertionResult started = StartModule();
+        return ::testing::AssertionSuccess();
+    }
+
+    // The module, then the add-on playing `scenario` with `options`, then the bridge between.
+    ::testing::AssertionResult StartKit(const char* scenario, const std::string& options = "") {
+        ::testing::AssertionResult started = WriteScenario(scenario);
+        if (started) started = StartModule();
         if (started) started = StartAddon("\"" + scenarioPath_ + "\" " + options);
         if (!started) return started;
         ResetLinkStateForTest();
@@ -105,6 +111,59 @@ TEST_F(KitTest, ATurnedCounterMovesItsDisplayThroughTheEcho) {
                              "    encoder 0 (counter 0x94F0) targets display 6 (0x943A)\n"
                              "    echo: display 6 shows 1200\n"))
         << addon_.Output();
+}
+
+// A change of scenario while Quorvane runs: the kit add-on ended and started again takes over
+// the mappings Quorvane's views keep alive, and the bridge, connected all along, carries the new
+// values and commands. Beside a mapping without the kit's mark (the real add-on's) it refuses.
+TEST_F(KitTest, AKitAddonStartedAgainTakesOverTheMappingsTheBridgeHolds) {
+    ASSERT_TRUE(StartKit("0 display 1 1111\n0 value 0x9484 5\n"));
+    ASSERT_TRUE(CycleUntil([&] { return Block(0x9430, 2) == 1111; }));
+    addon_.Stop();
+    ASSERT_EQ(addon_.ExitCode(), 0u) << addon_.Output();
+
+    ASSERT_TRUE(WriteScenario("0 display 1 2222\n"));
+    ASSERT_TRUE(StartAddon("\"" + scenarioPath_ + "\""));
+    EXPECT_NE(addon_.Output().find("took over the mappings a kit add-on left"), std::string::npos)
+        << addon_.Output();
+    EXPECT_TRUE(CycleUntil([&] { return Block(0x9430, 2) == 2222 && Block(0x9484, 1) == 0; }))
+        << "display 1 reads " << Block(0x9430, 2) << ", 0x9484 reads " << Block(0x9484, 1);
+    const std::int16_t code = 777;
+    WriteOffsets(offsets_, 0x9400, &code, sizeof code);
+    EXPECT_TRUE(CycleUntil([&] { return Block(0x9400, 2) == 0xFFFF; }));
+    EXPECT_TRUE(addon_.WaitForOutput("command 777 parameter 0\n")) << addon_.Output();
+
+    // The bridge lets go and the kit's mappings are gone; a mapping of the real add-on's size
+    // carries no mark.
+    addon_.Stop();
+    SdkClose();
+    SdkCloseCommandBlock();
+    const HANDLE real = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                           kStateViewSize, kStateMappingName);
+    ASSERT_NE(real, nullptr);
+    ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    StandInProcess second;
+    ASSERT_TRUE(second.Start("kit-addon.exe", ""));
+    ASSERT_TRUE(second.WaitForExit(20000));
+    EXPECT_EQ(second.ExitCode(), 3u) << second.Output();
+    EXPECT_NE(second.Output().find("the aircraft add-on is running"), std::string::npos)
+        << second.Output();
+    CloseHandle(real);
+}
+
+// --help is asked for, and ends well; a wrong option ends as a scenario not understood does.
+TEST_F(KitTest, TheKitAddonAnswersHelpWith0AndAWrongOptionWith2) {
+    const struct {
+        const char* arguments;
+        DWORD exitCode;
+    } runs[] = {{"--help", 0}, {"-h", 0}, {"--no-such-option", 2}};
+    for (const auto& run : runs) {
+        StandInProcess addon;
+        ASSERT_TRUE(addon.Start("kit-addon.exe", run.arguments));
+        ASSERT_TRUE(addon.WaitForExit(20000)) << run.arguments;
+        EXPECT_EQ(addon.ExitCode(), run.exitCode) << run.arguments << "\n" << addon.Output();
+        EXPECT_NE(addon.Output().find("usage: kit-addon"), std::string::npos) << addon.Output();
+    }
 }
 
 // Each says why and ends with 3; a scenario that cannot be read ends with 2 before that. A kit

@@ -22,8 +22,11 @@ constexpr char kUsage[] =
     "  --seconds N              end after N seconds\n"
     "Other programs may open both mappings by name and change them at any time.\n"
     "Ends on Ctrl+C, --seconds, or when standard input is a pipe that closes.\n"
-    "Exit codes: 2 options or scenario not understood; 3 the add-on's state mapping exists\n"
-    "already (the aircraft or another add-on runs); 1 the mappings cannot be made.\n";
+    "  --help                   show this text\n"
+    "A kit add-on's mappings that Quorvane still holds after that add-on ended are taken over.\n"
+    "Exit codes: 0 ended, or --help; 2 options or scenario not understood; 3 the add-on's\n"
+    "state mapping exists already (the aircraft add-on or another kit add-on runs);\n"
+    "1 the mappings cannot be made.\n";
 
 // OFFSET=VALUE, the field lying inside the state block.
 bool TakePreset(int argc, char** argv, int& i, bool isDouble, PresetField& field) {
@@ -50,7 +53,9 @@ bool ParseAddonOptions(int argc, char** argv, AddonOptions& options) {
     for (int i = 1; i < argc && understood; ++i) {
         const char* name = argv[i];
         const bool setInteger = IsOption(name, "--set");
-        if (IsOption(name, "--script")) {
+        if (IsOption(name, "--help") || IsOption(name, "-h") || IsOption(name, "/?")) {
+            options.help = true;
+        } else if (IsOption(name, "--script")) {
             options.script = true;
         } else if (IsOption(name, "--echo")) {
             options.echo = true;
@@ -68,6 +73,6 @@ bool ParseAddonOptions(int argc, char** argv, AddonOptions& options) {
     }
     // One cockpit at a time: the built-in one or a scenario's.
     if (options.script && options.scenarioPath != nullptr) understood = false;
-    if (!understood) Say("usage: %s%s", ProgramName(), kUsage);
+    if (!understood || options.help) Say("usage: %s%s", ProgramName(), kUsage);
     return understood;
 }

@@ -15,6 +15,7 @@ struct PresetField {
 };
 
 struct AddonOptions {
+    bool help;                 // show the usage and end with 0
     bool script;               // move fields over time, like a cockpit in use
     const char* scenarioPath;  // a scenario file to play, or null
     bool echo;                 // an encoder command sets its display to the target
@@ -23,6 +24,6 @@ struct AddonOptions {
     PresetField presets[kMaxPresetFields];
 };
 
-// Defaults, then the arguments. False, with the usage printed, on anything not understood or on
-// --help.
+// Defaults, then the arguments. False, with the usage printed, on anything not understood; on
+// --help (also -h, /?) true with the usage printed and `help` set.
 bool ParseAddonOptions(int argc, char** argv, AddonOptions& options);

@@ -10,9 +10,9 @@
 #include "tools/kit-addon/addon_blocks.h"
 #include "tools/kit-addon/addon_options.h"
 #include "tools/kit-addon/cockpit_script.h"
+#include "tools/kit-addon/kit_mark.h"
 #include "tools/kit/block_fields.h"
 #include "tools/kit/encoder_echo.h"
-#include "tools/kit/real_thing.h"
 #include "tools/kit/scenario.h"
 
 namespace {
@@ -51,19 +51,33 @@ bool ReadScenarioFile() {
     return false;
 }
 
-bool AddonAlreadyRuns() {
-    if (!AddonStateMappingExists()) return false;
-    Say("%s: the add-on's state mapping %ls exists already: the aircraft add-on, or another kit "
-        "add-on, is running, and %s does not start beside it.\n",
-        ProgramName(), kStateMappingName, ProgramName());
-    return true;
+// Whether this add-on may publish: not beside the aircraft add-on or a kit add-on that runs;
+// `takeOver` is set when a kit add-on that ended left its mappings, which Quorvane still holds.
+bool MayPublish(bool& takeOver) {
+    DWORD owner = 0;
+    const StateMappingFound found = ExamineStateMapping(owner);
+    takeOver = found == StateMappingFound::LeftByKit;
+    if (found == StateMappingFound::None || takeOver) return true;
+    if (found == StateMappingFound::KitRuns) {
+        Say("%s: the add-on's state mapping %ls exists already: another kit add-on (process %lu) "
+            "is running, and %s does not start beside it.\n",
+            ProgramName(), kStateMappingName, owner, ProgramName());
+    } else {
+        Say("%s: the add-on's state mapping %ls exists already: the aircraft add-on is running, "
+            "and %s does not start beside it.\n",
+            ProgramName(), kStateMappingName, ProgramName());
+    }
+    return false;
 }
 
-// False when the mapping cannot be made, or when another add-on published it already.
-bool Publish(const wchar_t* name, std::size_t size, PublishedBlock& block) {
+// False when the mapping cannot be made, or when another add-on published it already; a mapping
+// that `mayExist` is opened as it stands.
+bool Publish(const wchar_t* name, std::size_t size, bool mayExist, PublishedBlock& block) {
     block.mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                        static_cast<DWORD>(size), name);
-    if (block.mapping == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) return false;
+    if (block.mapping == nullptr || (GetLastError() == ERROR_ALREADY_EXISTS && !mayExist)) {
+        return false;
+    }
     block.view =
         static_cast<std::uint8_t*>(MapViewOfFile(block.mapping, FILE_MAP_ALL_ACCESS, 0, 0, size));
     return block.view != nullptr;
@@ -140,16 +154,27 @@ void ApplyPresets(const AddonOptions& options, std::uint8_t* stateBlock) {
 
 int main(int argc, char** argv) {
     AddonOptions& options = g_options;
-    if (!ParseAddonOptions(argc, argv, options) || !ReadScenarioFile()) return 2;
-    if (AddonAlreadyRuns()) return 3;
+    if (!ParseAddonOptions(argc, argv, options)) return 2;
+    if (options.help) return 0;
+    if (!ReadScenarioFile()) return 2;
+    bool takeOver = false;
+    if (!MayPublish(takeOver)) return 3;
     PublishedBlock state{};
     PublishedBlock command{};
-    if (!Publish(kStateMappingName, kStateBlockSize, state) ||
-        !Publish(kCommandMappingName, kCommandViewSize, command)) {
+    if (!Publish(kStateMappingName, kStateBlockSize, takeOver, state) ||
+        !Publish(kCommandMappingName, kCommandViewSize, takeOver, command)) {
         Say("%s: cannot publish the SDK mappings (error %lu)\n", ProgramName(), GetLastError());
         return 1;
     }
+    // A mapping taken over starts from zero, as a new one does, so no value of the last
+    // scenario stays standing.
+    std::memset(state.view, 0, kStateBlockSize);
+    WriteKitMark(state.view);
     SetCommandCode(command.view, kNoCommand);
+    if (takeOver) {
+        Say("%s: took over the mappings a kit add-on left, which Quorvane still holds\n",
+            ProgramName());
+    }
     ApplyPresets(options, state.view);
     WatchForEnd(options.seconds, RequestEnd);
     // The steps at time 0 are in place before anybody is told the add-on is ready.
@@ -172,6 +197,7 @@ int main(int argc, char** argv) {
         }
         Sleep(1);
     }
+    ReleaseKitMark(state.view);
     Say("%s: ending\n", ProgramName());
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "bridge/bridge_block.h"
 #include "tools/kit/scenario.h"
 
 namespace {
@@ -60,6 +61,41 @@ std::optional<std::int64_t> ParseWhole(std::string_view word) {
     return static_cast<std::int64_t>(*number);
 }
 
+// What a user writing numbers the European way meant, added to a refusal: "0,5" for 0.5, "35,000"
+// for the whole number 35000, "9402" for the offset 0x9402. Empty when no reading fits.
+std::string DecimalCommaHint(std::string_view word) {
+    std::string dotted(word);
+    std::replace(dotted.begin(), dotted.end(), ',', '.');
+    if (dotted == word || !ParseNumber(dotted)) return "";
+    return "; use a dot: " + dotted;
+}
+
+std::string SeparatorHint(std::string_view word) {
+    // Groups of three digits after the first comma: a thousands separator, not a decimal comma.
+    const std::size_t comma = word.find(',');
+    if (comma == std::string_view::npos || comma == 0 || comma > 3) return DecimalCommaHint(word);
+    std::string digits(word.substr(0, comma));
+    for (std::size_t at = comma; at < word.size(); at += 4) {
+        const std::string_view group = word.substr(at + 1, 3);
+        if (word[at] != ',' || group.size() != 3 ||
+            group.find_first_not_of("0123456789") != std::string_view::npos) {
+            return DecimalCommaHint(word);
+        }
+        digits.append(group);
+    }
+    if (digits.find_first_not_of("0123456789") != std::string::npos) return "";
+    return "; write whole numbers without a separator: " + digits;
+}
+
+std::string HexHint(std::string_view word) {
+    if (IsHex(word) || word.empty() || word.find_first_not_of("0123456789") != std::string::npos) {
+        return "";
+    }
+    const unsigned long offset = std::strtoul(std::string(word).c_str(), nullptr, 16);
+    if (offset < kBridgeBlockStart || offset > kBridgeBlockLast) return "";
+    return "; write it 0x" + std::string(word);
+}
+
 // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string at -O2.
 std::string Quoted(std::string_view word) {
     std::string text(1, '"');
@@ -75,11 +111,13 @@ std::string DisplayStep(const Words& words, FieldWrites& writes) {
                                             : DisplayByNumber(static_cast<std::size_t>(*which));
     if (row == nullptr) {
         return "no display " + Quoted(words[0]) +
-               ": displays are 1..33, at 0x9430, 0x9432 .. 0x9470";
+               ": displays are 1..33, at 0x9430, 0x9432 .. 0x9470" + HexHint(words[0]);
     }
     if (SameWord(words[1], "blank")) return DisplayFields(*row, std::nullopt, writes);
     const std::optional<std::int64_t> value = ParseWhole(words[1]);
-    if (!value) return Quoted(words[1]) + " is neither a whole number nor blank";
+    if (!value) {
+        return Quoted(words[1]) + " is neither a whole number nor blank" + SeparatorHint(words[1]);
+    }
     return DisplayFields(*row, value, writes);
 }
 
@@ -90,16 +128,19 @@ std::string LampStep(const Words& words, FieldWrites& writes) {
     if (!byte || *byte < 0 || *byte > 0xFFFF) return Quoted(words[0]) + " is not a lamp byte";
     if (!bit || *bit < 0 || *bit > 7) return Quoted(words[1]) + " is not a bit 0..7";
     if (!on && !SameWord(words[2], "off")) return Quoted(words[2]) + " is neither on nor off";
-    return LampFields(static_cast<std::uint32_t>(*byte), static_cast<std::uint32_t>(*bit), on,
-                      writes);
+    const std::string refused =
+        LampFields(static_cast<std::uint32_t>(*byte), static_cast<std::uint32_t>(*bit), on, writes);
+    return refused.empty() ? refused : refused + HexHint(words[0]);
 }
 
 std::string ValueStep(const Words& words, FieldWrites& writes) {
     const std::optional<std::int64_t> offset = ParseWhole(words[0]);
     const std::optional<double> value = ParseNumber(words[1]);
     if (!offset || *offset < 0 || *offset > 0xFFFF) return Quoted(words[0]) + " is not an offset";
-    if (!value) return Quoted(words[1]) + " is not a number";
-    return SingleValueFields(static_cast<std::uint32_t>(*offset), *value, writes);
+    if (!value) return Quoted(words[1]) + " is not a number" + DecimalCommaHint(words[1]);
+    const std::string refused =
+        SingleValueFields(static_cast<std::uint32_t>(*offset), *value, writes);
+    return refused.empty() ? refused : refused + HexHint(words[0]);
 }
 
 std::string RepeatStep(const Words&, FieldWrites&) {
@@ -152,7 +193,8 @@ struct Reading {
 std::string ReadStep(const Words& words, std::size_t line, Scenario& scenario, Reading& reading) {
     const std::optional<double> seconds = ParseNumber(words[0]);
     if (!seconds || *seconds < 0) {
-        return Quoted(words[0]) + " is not a time: a step begins with its seconds from the start";
+        return Quoted(words[0]) + " is not a time: a step begins with its seconds from the start" +
+               DecimalCommaHint(words[0]);
     }
     if (reading.repeatLine != 0) {
         return "the repeat of line " + std::to_string(reading.repeatLine) + " is the last step";

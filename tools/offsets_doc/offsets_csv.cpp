@@ -8,6 +8,7 @@
 #include "bridge/flag_table.h"
 #include "bridge/single_value_table.h"
 #include "tools/offsets_doc/csv_line.h"
+#include "tools/offsets_doc/display_note_text.h"
 #include "tools/offsets_doc/encoder_rule_text.h"
 
 namespace {
@@ -61,8 +62,10 @@ Row MailboxRow() {
             .kind = "mailbox",
             .type = "int16",
             .conversion =
-                "a command code 0..32767 posted by the client is forwarded with the "
-                "parameter 0.0, then the bridge writes -1 (0xFFFF) to empty the mailbox"};
+                "signed; a command code 0..32767 posted by the client is forwarded with the "
+                "parameter 0.0, then the bridge writes -1 (0xFFFF) to empty the mailbox; a "
+                "block that reads all zero when the bridge connects was never written, and its "
+                "0 is marked empty instead of forwarded"};
 }
 
 Row FlagByteRow(const FlagRow& flags) {
@@ -71,7 +74,9 @@ Row FlagByteRow(const FlagRow& flags) {
             .direction = kToClient,
             .kind = "flag byte",
             .type = "8 bits",
-            .conversion = "low 8 bits of the sum of the int32 fields, each times its bit's weight"};
+            .conversion =
+                "low 8 bits of the sum of the int32 fields, each times its bit's weight; "
+                "added, not ORed: a field holding 2 sets the next bit up"};
     for (unsigned bit = 0; bit < kBitsPerFlagByte; ++bit) {
         if (flags.sources[bit] == kNone) continue;
         if (!row.fields.empty()) row.fields += "; ";
@@ -91,7 +96,8 @@ Row DisplayRowOf(std::size_t n, const DisplayRow& display) {
             .conversion =
                 "the int32 digit fields times their weights, added in the order listed "
                 "(a field of 10 or more is a blank digit), truncated to int32, low 16 "
-                "bits; 65535 = blank"};
+                "bits, read unsigned; 65535 = blank",
+            .rule = DisplayNoteText(n)};
     for (std::size_t i = 0; i < display.digitCount; ++i) {
         if (i != 0) row.fields += "; ";
         row.fields += Field(display.fields[i].source) + " x " + Number(display.fields[i].weight);
@@ -107,8 +113,9 @@ Row SingleValueRowOf(const SingleValueRow& value) {
             .kind = "single value",
             .type = isInt ? "uint8" : "int16",
             .conversion = isInt ? "int32 field, low 8 bits"
-                                : "float64 field truncated toward zero to int32, low 16 bits; not "
-                                  "a number or outside the int32 range gives 0",
+                                : "float64 field truncated toward zero to int32, low 16 bits, "
+                                  "two's complement, read signed (0xFFFF is -1); not a number or "
+                                  "outside the int32 range gives 0",
             .fields = Field(value.source)};
 }
 

@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "bridge/display_table.h"
 #include "bridge/encoder_table.h"
 #include "bridge/flag_table.h"
 #include "bridge/single_value_table.h"
+#include "tools/offsets_doc/display_note_text.h"
 #include "tools/offsets_doc/encoder_rule_text.h"
 #include "tools/offsets_doc/offsets_csv.h"
 
@@ -59,6 +61,11 @@ byte offset in that block, with three hex digits (0x024).
   narrowed to fit its offset. An offset may therefore be written again with the bytes it already
   held (a field going from 1 to 257 arrives as 0x01 both times), and a double that is not a number
   is written, as 0x0000, on every cycle.
+- **Signed or unsigned.** The mailbox is a signed 16-bit value. Displays are unsigned 16-bit
+  values, 0..65535. A 16-bit single value is the low 16 bits of a truncated double in two's
+  complement: read it as signed (-32768..32767), so that -1 comes back as -1; read as unsigned,
+  -1 would show as 65535, and read as signed, 40000 shows as -25536. The tables below say which
+  each offset is.
 - **Never written.** 0x%04X, 0x%04X..0x%04X and 0x%04X..0x%04X are neither written nor read.
 
 )",
@@ -93,7 +100,10 @@ Post a command code from 0 to 32767 as a signed 16-bit value. The bridge reads t
 cycle, hands the code to the add-on with the parameter 0.0, and writes 0xFFFF (-1) back to empty
 it. Wait for 0xFFFF before posting the next code: a code overwritten before the bridge read it is
 lost. 0xFFFF means empty; other negative values are ignored and stay where they are. 0 is a code
-like any other: a mailbox that holds 0 when the bridge starts is forwarded as command 0.
+like any other, with one exception: when the bridge connects to a block that reads all zero, the
+module's offsets were never written, so its 0 is no code; the bridge writes 0xFFFF with its first
+values. A code that waits in a block written before (posted while the bridge was not running) is
+forwarded once when it connects.
 
 )",
                 kMailboxOffset);
@@ -104,9 +114,12 @@ void PrintFlags() {
 
 Each byte gathers up to eight of the add-on's flag fields, 32-bit integers of its state block. The
 byte is the low 8 bits of the sum of its fields, each times its bit's weight, so a field holding 0
-or 1 gives exactly its bit. The fields are added, not ORed: a field holding 2 lands on the next bit
-up, and a negative one subtracts. A byte is written when its 32-bit sum changed. A dash marks a bit
-that no field feeds; it stays 0. 0x%04X has no fields and is never written.
+or 1 gives exactly its bit. The fields are added, not ORed, and a field may hold more than 1: a
+field holding 2 lands on the next bit up, one holding 3 sets its own bit and the next, and a
+negative one subtracts. For example, bit 0's field holding 2 and bit 1's holding 1 give
+2 × 1 + 1 × 2 = 4: the byte reads 0x04, bit 2 on and bits 0 and 1 off; bit 7's field holding 3
+gives 384, whose low 8 bits are 0x80. A byte is written when its 32-bit sum changed. A dash marks a
+bit that no field feeds; it stays 0. 0x%04X has no fields and is never written.
 
 | Offset |)",
                 kFirstFlagOffset, kFlagsEnd, kFlaglessOffset);
@@ -139,22 +152,24 @@ more is a blank digit: it discards what the fields before it gave, so leading bl
 zeros, while a blank in the last listed field blanks the whole display. Displays 22 to 25 are
 listed from the units up, so for them the last field is the ten-thousands.
 
-The number is truncated toward zero to a 32-bit integer and its low 16 bits are written. **65535
-(0xFFFF) means a blank display**; a display reading 65535 or -1 arrives the same way, and values
-above 65535 wrap (70000 arrives as 0x1170). Display n sits at 0x%04X + 2 × (n - 1).
+The number is truncated toward zero to a 32-bit integer and its low 16 bits are written. Read each
+display as an **unsigned** 16-bit value. **65535 (0xFFFF) means a blank display**; a display
+reading 65535 or -1 arrives the same way, and values above 65535 wrap (70000 arrives as 0x1170).
+Display n sits at 0x%04X + 2 × (n - 1). The last column says what to read beside a display.
 
-| Offset | Display | Digits | Digit fields in order (field × weight) |
-|---|---|---|---|
+| Offset | Display | Digits | Read as | Digit fields in order (field × weight) | Beside it |
+|---|---|---|---|---|---|
 )",
                 kDisplaysStart, kDisplaysEnd, kDisplaysStart);
     for (std::size_t n = 1; n <= kDisplayCount; ++n) {
         const DisplayRow& row = kDisplayTable[n - 1];
-        std::printf("| 0x%04X | %zu | %u |", row.destination, n, row.digitCount);
+        std::printf("| 0x%04X | %zu | %u | uint16 |", row.destination, n, row.digitCount);
         for (std::size_t i = 0; i < row.digitCount; ++i) {
             std::printf("%s0x%03X × %u", i == 0 ? " " : ", ", row.fields[i].source,
                         row.fields[i].weight);
         }
-        std::printf(" |\n");
+        const std::string note = DisplayNoteText(n);
+        std::printf(" | %s |\n", note.empty() ? "-" : note.c_str());
     }
     std::printf("\n");
 }
@@ -168,16 +183,22 @@ without a gap.
 - **int32** fields are written as one byte, their low 8 bits: -1 arrives as 0xFF, 300 as 0x2C.
 - **float64** fields are truncated toward zero to a 32-bit integer, whose low 16 bits are written:
   123.9 arrives as 123, -1.5 as 0xFFFF, 70000.0 as 0x1170. A value that is not a number, or whose
-  truncation lies outside the 32-bit range, arrives as 0x0000.
+  truncation lies outside the 32-bit range, arrives as 0x0000. These 16 bits are two's complement:
+  read them as **signed** (0xFFFF is -1). A value that never goes below 0 but may pass 32767 reads
+  right only as unsigned (40000 arrives as 0x9C40, which reads as -25536 signed).
 
-| Offset | Size | Source field | Type | Written as |
-|---|---|---|---|---|
+| Offset | Size | Source field | Type | Written as | Read as |
+|---|---|---|---|---|---|
 )",
                 kSinglesStart, kSinglesEnd);
     for (const SingleValueRow& row : kSingleValueTable) {
         const bool isInt = row.type == kInt32;
-        std::printf("| 0x%04X | %u | 0x%03X | %s | %s |\n", row.destination, row.size, row.source,
-                    isInt ? "int32" : "float64", isInt ? "low byte" : "truncated, low 16 bits");
+        std::printf("| 0x%04X | %u | 0x%03X | %s | %s | %s |\n", row.destination, row.size,
+                    row.source, isInt ? "int32" : "float64",
+                    isInt ? "low byte" : "truncated, low 16 bits",
+                    row.source == kSignField ? "8 bits: display 7's sign, 12 for minus"
+                    : isInt                  ? "8 bits (0xFF is -1 or 255)"
+                                             : "int16, signed");
     }
     std::printf("\n");
 }
