@@ -171,6 +171,7 @@ ShellActions ShellTick() {
     if (RunDueCycle(g_shell.window)) {
         const std::int64_t after = Now();
         AnswerNoted(g_shell.answers, after - before, after, g_shell.pace.ticksPerSecond);
+        if (g_bridge.cyclesRun == 1) LogFirstCycle();
         RefreshPanelWhenDue(actions);
     } else {
         ReportNotOk(actions);

@@ -69,6 +69,23 @@ void LogOutcome() {
     }
 }
 
+void LogFirstCycle() {
+    switch (g_bridge.mailboxAtConnect) {
+        case MailboxAtConnect::NeverWritten:
+            LogEvent(
+                "First cycle: the module's block was never written; its mailbox was marked "
+                "empty.");
+            break;
+        case MailboxAtConnect::CodeWaiting:
+            LogEvent(
+                "First cycle: code %d, posted while the bridge was not running, was forwarded.",
+                g_bridge.codeAtConnect);
+            break;
+        case MailboxAtConnect::Empty:
+            break;
+    }
+}
+
 void LogPeriod() {
     if (g_shell.phase == BridgePhase::Running && g_shell.status == LINK_OK) {
         const PaceSummary pace =

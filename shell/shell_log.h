@@ -10,6 +10,8 @@ void LogStart();
 // The outcome just shown (OK, NOT OK, or the bridge stopped), as a line of the log. Failed
 // automatic tries repeat every few seconds: only a new reason is logged for them.
 void LogOutcome();
+// After the first cycle of a bridge: what it made of the mailbox the module's block held.
+void LogFirstCycle();
 // Every kLogPeriodMs: the pace while the bridge runs, or the waiting for the next try.
 void LogPeriod();
 // The exit line with the run's totals, once however often it is asked for.

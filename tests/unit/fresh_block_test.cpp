@@ -7,6 +7,7 @@
 
 #include "bridge/bridge.h"
 #include "bridge/mailbox_note.h"
+#include "tests/fresh_world/fresh_world.h"
 #include "tests/unit/cycle_world.h"
 
 namespace {
@@ -44,7 +45,7 @@ bool WritesMailbox(std::span<const fake::LoggedRecord> records) {
 TEST(FreshBlockTest, ConnectingTellsACodeThatWaitedFromAFreshModulesZero) {
     for (const ConnectCase& c : kConnectCases) {
         SCOPED_TRACE(c.name);
-        cycle_world::ResetAll();
+        fresh_world::Reset();
         fake::CreateBlockAsOtherProcess(cycle_world::kStateBlock, kStateViewSize);
         fake::CreateBlockAsOtherProcess(cycle_world::kCommandBlock, kCommandViewSize);
         fake::StartModule();

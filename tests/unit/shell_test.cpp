@@ -258,3 +258,34 @@ TEST(ShellTest, ANotOkShowsOnTheTaskbarOfAMinimisedWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+// The first cycle's line says what the mailbox held: a block nobody wrote, or a code posted
+// while no bridge ran, which is forwarded once.
+TEST(ShellTest, TheLogSaysWhatTheFirstCycleMadeOfTheMailbox) {
+    struct Case {
+        std::int16_t mailbox;
+        const char* line;
+    };
+    for (const Case& c :
+         {Case{0,
+               "First cycle: the module's block was never written; its mailbox was marked empty."},
+          Case{777,
+               "First cycle: code 777, posted while the bridge was not running, was forwarded."}}) {
+        SCOPED_TRACE(c.line);
+        FreshProcess();
+        cycle_world::PostCode(c.mailbox);
+        ASSERT_TRUE(ShellBegin(kStandInWindows, L"QUORVANE"));
+        ShellWindowShown(kWindow);
+        ShellLoadingEnded();
+        ShellTick();
+        ShellTick();
+        const std::string log = fake::FileBytes(kLog);
+        EXPECT_EQ(log.find(c.line), log.rfind(c.line)) << "once";
+        EXPECT_NE(log.find(c.line), std::string::npos) << log;
+        ShellExit();
+    }
+}
+
+}  // namespace
