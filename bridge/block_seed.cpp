@@ -36,7 +36,7 @@ bool NeverWritten(const BridgeBlock& block) {
 
 // A code a client posted while no bridge ran is still forwarded once; an emptied mailbox stays
 // empty. A never-written mailbox's 0 is no code: it starts empty, and the first cycle marks it
-// so on the module's side as well, among its writes. Each counter is taken as seen, so only
+// so on the module's side as well, in its one exchange. Each counter is taken as seen, so only
 // turns from now on become commands.
 void SeedInputs(const BridgeBlock& block) {
     std::memcpy(&g_bridge.mailbox, block, sizeof g_bridge.mailbox);

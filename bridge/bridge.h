@@ -40,7 +40,7 @@ struct BridgeState {
     std::int32_t singleStaging;                          // the integer being queued
 
     std::int32_t lastSeenCounters[kEncoderCount];  // slot value that last produced a command
-    bool mailboxMarkDue;  // the next exchange writes 0xFFFF to a never-written mailbox
+    bool mailboxMarkDue;  // the next cycle's exchange ends with 0xFFFF to a never-written mailbox
 
     MailboxAtConnect mailboxAtConnect;  // set by connecting, for the window's log
     std::int16_t codeAtConnect;         // the code that waited, when one did

@@ -321,13 +321,12 @@ const char* CycleRig::RunCheckedCycle(const ExchangeFaults& faults, LinkResult& 
     // The same cycle as the rules tell it.
     const bool firstDelivered = faults.timedOutSends < kSendsPerExchange;
     const unsigned sendsLeft = firstDelivered ? 0 : faults.timedOutSends - kSendsPerExchange;
-    // The mark of a never-written mailbox goes with the first exchange, whatever becomes of it,
-    // and lands before the read that brings the mailbox back.
+    // The mark of a never-written mailbox ends the first exchange, whatever becomes of it: the
+    // read before it still brings a code posted since connecting, while the fresh 0 is none.
     const bool marked = markDue_;
     markDue_ = false;
-    if (marked && firstDelivered) postedMailbox = kMailboxEmpty;
     if (firstDelivered && !faults.badAnswer) {
-        mailbox_ = postedMailbox;
+        mailbox_ = marked && postedMailbox == 0 ? kMailboxEmpty : postedMailbox;
         slots_ = postedCounters;
     }
     const Expected expected = ServeInputs();
@@ -350,7 +349,8 @@ const char* CycleRig::RunCheckedCycle(const ExchangeFaults& faults, LinkResult& 
 
     std::int16_t mailboxAfter;
     std::memcpy(&mailboxAfter, space + kMailboxOffset, sizeof mailboxAfter);
-    const std::int16_t mailboxDue = secondDelivered ? kMailboxEmpty : postedMailbox;
+    const bool markLanded = marked && firstDelivered;
+    const std::int16_t mailboxDue = secondDelivered || markLanded ? kMailboxEmpty : postedMailbox;
     if (mailboxAfter != mailboxDue) return "the mailbox is not emptied exactly when served";
 
     // An exchange that never reached the module took its writes with it, and their values go
@@ -393,17 +393,19 @@ const char* CycleRig::CheckExchanges(unsigned exchangesBefore, bool firstDeliver
     unsigned number = exchangesBefore;
 
     if (firstDelivered) {
-        const std::span<const fake::LoggedRecord> records = fake::ExchangeRecords(++number);
-        if (records.size() < kInputReads) return "the reads of the inputs are missing";
-        std::size_t exportCount = records.size() - kInputReads;
+        std::span<const fake::LoggedRecord> records = fake::ExchangeRecords(++number);
         if (marked) {
-            if (exportCount == 0 || !IsMailboxEmptied(records[exportCount - 1])) {
-                return "a never-written mailbox is not marked empty just before the reads";
+            if (records.empty() || !IsMailboxEmptied(records.back())) {
+                return "a never-written mailbox is not marked empty at the end of the exchange";
             }
-            --exportCount;
+            records = records.first(records.size() - 1);
         }
+        if (!records.empty() && records.back().kind == exchange::RecordKind::Write) {
+            return "a write after the reads of the inputs";
+        }
+        if (records.size() < kInputReads) return "the reads of the inputs are missing";
         std::size_t lastPosition = kNoPosition;
-        for (const fake::LoggedRecord& record : records.first(exportCount)) {
+        for (const fake::LoggedRecord& record : records.first(records.size() - kInputReads)) {
             if (record.kind != exchange::RecordKind::Write) return "a read among the exports";
             if (const char* broken = CheckWrite(record, lastPosition)) return broken;
         }

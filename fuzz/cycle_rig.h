@@ -5,13 +5,14 @@
 //   - the cycle writes only to the bridge's own bytes of the block 0x9400..0x94F7: never to
 //     0x9408, the gaps 0x9427..0x942F and 0x9472..0x947F, nor the counters 0x94F0..0x94F7, and
 //     to 0x9400 only the empty mailbox 0xFFFF: alone in the cycle's second exchange, or, when
-//     the block read all zero at connecting, once in the first cycle, just before its reads;
+//     the block read all zero at connecting, once at the end of the first cycle's exchange;
 //   - a value is written only when its source bytes changed since it was last written (a NaN
 //     double counts as changed every time), in the order of the export stages, followed by the
 //     nine reads of the inputs; in the first cycle, only when the block's bytes at connecting,
 //     widened into the source's type, do not equal the source;
 //   - connecting forwards no counter the block held as a turn, and a code it held once, unless
-//     the whole block read zero: then its mailbox's 0 is fresh memory, and starts empty;
+//     the whole block read zero: then its mailbox's 0 is fresh memory, and no code, until the
+//     first cycle has read and marked it (a code posted meanwhile is forwarded);
 //   - connecting succeeds exactly when the module's reply brought the read of the block, and
 //     otherwise fails for that reason (LINK_READ_LEFT_OUT); bytes the reply changed in the
 //     read's data are the module's word for its block. So no command reaches the add-on that

@@ -146,8 +146,12 @@ void ForgetTheMarkOfAMailboxAClientEmptied(CycleRig& rig) {
     g_bridge.mailboxMarkDue = false;
     rig.PostMailbox(-1);
 }
+void PostACodeWhileLoading(CycleRig& rig) {
+    rig.PostMailbox(777);
+}
 void TakeTheFreshZeroForACode(CycleRig&) {
     g_bridge.mailbox = 0;
+    g_bridge.mailboxMarkDue = false;
 }
 void MarkAUsedBlock(CycleRig&) {
     g_bridge.mailboxMarkDue = true;
@@ -166,12 +170,13 @@ TEST_F(CycleRigTest, CatchesABridgeThatMistakesAFreshMailbox) {
     const Case cases[] = {
         {true, KeepTheRules, 0, ""},
         {true, KeepTheRules, kLost, ""},
+        {true, PostACodeWhileLoading, 0, ""},
         {true, ForgetTheMark, 0, "exchanges other than one a cycle and one for a forwarded code"},
         {true, ForgetTheMarkOfAMailboxAClientEmptied, 0,
-         "a never-written mailbox is not marked empty just before the reads"},
+         "a never-written mailbox is not marked empty at the end of the exchange"},
         {true, TakeTheFreshZeroForACode, kLost,
          "exchanges other than one a cycle and one for a forwarded code"},
-        {false, MarkAUsedBlock, 0, "a write to the mailbox, 0x9408, a gap or a counter"},
+        {false, MarkAUsedBlock, 0, "a write after the reads of the inputs"},
     };
     std::uint8_t used[0xF8] = {};
     used[0] = used[1] = 0xFF;  // the mailbox, emptied

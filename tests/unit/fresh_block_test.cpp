@@ -14,25 +14,31 @@ namespace {
 
 using cycle_world::kMailbox;
 
+constexpr std::int16_t kNothing = -1;  // no client posts between connecting and the first cycle
+
 struct ConnectCase {
     const char* name;
     std::int16_t mailbox;  // as the module holds it when the bridge connects
     bool blockUsed;        // another byte of the block was written by an earlier run
-    bool commandDue;       // the first cycle forwards the mailbox's code
+    std::int16_t posted;   // posted after connecting, while the window says LOADING
+    std::int16_t command;  // what the first cycle forwards, -7 for nothing
     MailboxAtConnect found;
     const char* note;  // what the log says of it, empty for nothing
 };
 
 constexpr ConnectCase kConnectCases[] = {
-    {"fresh module", 0, false, false, MailboxAtConnect::NeverWritten,
+    {"fresh module", 0, false, kNothing, -7, MailboxAtConnect::NeverWritten,
      "the module's block was never written; its mailbox was marked empty"},
-    {"code 777 waited", 777, true, true, MailboxAtConnect::CodeWaiting,
+    {"fresh module, code 777 posted while loading", 0, false, 777, 777,
+     MailboxAtConnect::NeverWritten,
+     "the module's block was never written; its mailbox was marked empty"},
+    {"code 777 waited", 777, true, kNothing, 777, MailboxAtConnect::CodeWaiting,
      "code 777, posted while the bridge was not running, was forwarded"},
-    {"code 0 waited in a used block", 0, true, true, MailboxAtConnect::CodeWaiting,
+    {"code 0 waited in a used block", 0, true, kNothing, 0, MailboxAtConnect::CodeWaiting,
      "code 0, posted while the bridge was not running, was forwarded"},
-    {"code 777 alone in the block", 777, false, true, MailboxAtConnect::CodeWaiting,
+    {"code 777 alone in the block", 777, false, kNothing, 777, MailboxAtConnect::CodeWaiting,
      "code 777, posted while the bridge was not running, was forwarded"},
-    {"emptied mailbox", -1, true, false, MailboxAtConnect::Empty, ""},
+    {"emptied mailbox", -1, true, kNothing, -7, MailboxAtConnect::Empty, ""},
 };
 
 bool WritesMailbox(std::span<const fake::LoggedRecord> records) {
@@ -53,26 +59,29 @@ TEST(FreshBlockTest, ConnectingTellsACodeThatWaitedFromAFreshModulesZero) {
         if (c.blockUsed) fake::ModuleSpace().bytes[0x9430] = 7;  // display 1, from a run before
         cycle_world::SetStateInt32(0x09C, 7);                    // the add-on shows it too
         ASSERT_EQ(ConnectBothSides(), LINK_OK);
+        if (c.posted != kNothing) cycle_world::PostCode(c.posted);
         const unsigned exchangesBefore = fake::ExchangesHandled();
         cycle_world::ClearCommand();
 
         ASSERT_EQ(RunCycle(), LINK_OK);
 
         EXPECT_EQ(g_bridge.mailboxAtConnect, c.found);
-        EXPECT_EQ(cycle_world::CommandCode(), c.commandDue ? c.mailbox : -7);
+        EXPECT_EQ(cycle_world::CommandCode(), c.command);
         EXPECT_EQ(cycle_world::ModuleMailbox(), -1);
-        // The fresh module's mark rides on the cycle's one exchange, among its writes and before
-        // the read that brings it back; a served code is emptied by an exchange of its own.
-        EXPECT_EQ(fake::ExchangesHandled(), exchangesBefore + (c.commandDue ? 2 : 1));
+        // The fresh module's mark ends the cycle's one exchange, after the writes and the read of
+        // the mailbox; a served code is emptied by an exchange of its own.
+        EXPECT_EQ(fake::ExchangesHandled(), exchangesBefore + (c.command != -7 ? 2 : 1));
         const auto first = fake::ExchangeRecords(exchangesBefore + 1);
         EXPECT_EQ(WritesMailbox(first), c.found == MailboxAtConnect::NeverWritten);
         if (c.found == MailboxAtConnect::NeverWritten) {
-            ASSERT_GE(first.size(), 11u);  // display 1, the mark, then the nine reads
-            const fake::LoggedRecord& mark = first[first.size() - 10];
-            EXPECT_EQ(mark.offset, kMailbox);
-            EXPECT_EQ(mark.data[0], 0xFF);
-            EXPECT_EQ(mark.data[1], 0xFF);
+            ASSERT_EQ(first.size(), 11u);  // display 1, the nine reads, then the mark
             EXPECT_EQ(first[0].offset, 0x9430u);
+            EXPECT_EQ(first[1].offset, kMailbox);
+            EXPECT_EQ(first[1].kind, exchange::RecordKind::Read);
+            EXPECT_EQ(first[10].kind, exchange::RecordKind::Write);
+            EXPECT_EQ(first[10].offset, kMailbox);
+            EXPECT_EQ(first[10].data[0], 0xFF);
+            EXPECT_EQ(first[10].data[1], 0xFF);
         }
         char note[96];
         EXPECT_EQ(MailboxAtConnectNote(g_bridge.mailboxAtConnect, g_bridge.codeAtConnect, note,

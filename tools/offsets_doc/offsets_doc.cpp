@@ -101,9 +101,10 @@ cycle, hands the code to the add-on with the parameter 0.0, and writes 0xFFFF (-
 it. Wait for 0xFFFF before posting the next code: a code overwritten before the bridge read it is
 lost. 0xFFFF means empty; other negative values are ignored and stay where they are. 0 is a code
 like any other, with one exception: when the bridge connects to a block that reads all zero, the
-module's offsets were never written, so its 0 is no code; the bridge writes 0xFFFF with its first
-values. A code that waits in a block written before (posted while the bridge was not running) is
-forwarded once when it connects.
+module's offsets were never written, so its 0 is no code: the bridge's first exchange reads the
+mailbox and then writes 0xFFFF, so a code posted since it connected is still forwarded. A code
+that waits in a block written before (posted while the bridge was not running) is forwarded once
+when it connects.
 
 )",
                 kMailboxOffset);
