@@ -159,12 +159,16 @@ void CarryOut(HWND window, ShellActions actions) {
         ChangeTimer(window, kRetryTimerId, actions.retryTimer, kRetryDelayMs);
         ChangeTimer(window, kLogTimerId, actions.logTimer, kLogPeriodMs);
         if (actions.destroyWindow) DestroyWindow(window);
-        if (actions.then != ThenStep::PauseThenRun) return;
+        if (actions.then == ThenStep::None) return;
         // The status bar and the lines are child windows: painting the main window alone
-        // leaves them as they were while the thread sleeps.
+        // leaves them as they were while the thread waits.
         RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        Sleep(kLoadingPauseMs);
-        actions = ShellLoadingEnded();
+        if (actions.then == ThenStep::ConnectNow) {
+            actions = ShellConnect();
+        } else {
+            Sleep(kLoadingPauseMs);
+            actions = ShellLoadingEnded();
+        }
     }
 }
 
