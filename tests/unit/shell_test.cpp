@@ -198,6 +198,23 @@ TEST(ShellTest, EveryLineFitsWhateverFrameWindowsDraws) {
     }
 }
 
+// The size the window asks for before a move to a monitor of another scale is the size the
+// layout keeps there: a window dragged across the border neither jumps nor flips back and forth.
+TEST(ShellTest, TheSizeAskedBeforeAMoveIsTheSizeKeptAfterIt) {
+    const RECT foreseen{-1, -40, 1, 1};
+    for (const UINT dpi : {96u, 144u}) {
+        SCOPED_TRACE(dpi);
+        StandInPanelWindow window;
+        window.rows[2] = 12;  // taller than the least height at these scales
+        const PanelWindowSize asked = PanelWindowSizeAt(window, foreseen, dpi);
+        window.Resize(asked.width, asked.height);
+        window.resizes = 0;
+        PanelPlacement placement{};
+        ASSERT_TRUE(LayOutPanelLines(window, foreseen, dpi, placement));
+        EXPECT_EQ(window.resizes, 0) << "the window jumps after the move";
+    }
+}
+
 }  // namespace
 
 namespace {
