@@ -118,6 +118,12 @@ void OnTaskbarButtonCreated() {
     ShellTaskbarButtonCreated();
 }
 
+// Runs before the window moves to a monitor of another scale: the size its panel needs there,
+// so that a window dragged across the border does not jump or flip between two sizes.
+BOOL OnGetDpiScaledSize(UINT dpi, SIZE& size) {
+    return PanelWindowSize(dpi, size) ? TRUE : FALSE;
+}
+
 // Runs when the window moved to a monitor of another scale: it takes the place Windows suggests
 // for it there, and the panel its font and the size its lines need in it.
 void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested) {
@@ -159,12 +165,16 @@ void CarryOut(HWND window, ShellActions actions) {
         ChangeTimer(window, kRetryTimerId, actions.retryTimer, kRetryDelayMs);
         ChangeTimer(window, kLogTimerId, actions.logTimer, kLogPeriodMs);
         if (actions.destroyWindow) DestroyWindow(window);
-        if (actions.then != ThenStep::PauseThenRun) return;
+        if (actions.then == ThenStep::None) return;
         // The status bar and the lines are child windows: painting the main window alone
-        // leaves them as they were while the thread sleeps.
+        // leaves them as they were while the thread waits.
         RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        Sleep(kLoadingPauseMs);
-        actions = ShellLoadingEnded();
+        if (actions.then == ThenStep::ConnectNow) {
+            actions = ShellConnect();
+        } else {
+            Sleep(kLoadingPauseMs);
+            actions = ShellLoadingEnded();
+        }
     }
 }
 
@@ -185,6 +195,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_ENTERSIZEMOVE:
             OnEnterModalLoop();
             break;
+        case WM_GETDPISCALEDSIZE:
+            return OnGetDpiScaledSize(static_cast<UINT>(wParam), *reinterpret_cast<SIZE*>(lParam));
         case WM_DPICHANGED:
             OnDpiChanged(window, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;

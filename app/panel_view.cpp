@@ -25,16 +25,20 @@ PanelPlacement g_placement;  // where the lines stand
 PanelLines g_shown;          // what the lines show: a line is set again only when it changed
 bool g_showing;              // ShowPanel sets lines: it lays out once, after all of them
 
-// The panel's window as the layout sees it: the real controls.
+// The panel's window as the layout sees it: the real controls, their words measured in `font`
+// (the lines' own, or another DPI's) with a status bar `statusBarScale` times as tall.
 class LiveWindow final : public PanelWindow {
   public:
+    explicit LiveWindow(HFONT font = g_font, double statusBarScale = 1)
+        : font_(font), statusBarScale_(statusBarScale) {}
+
     bool Minimised() override { return IsIconic(g_window) != 0; }
 
     int TextHeight(int line, int width) override {
         wchar_t text[kPanelLineLength] = L"";
         GetWindowTextW(g_lines[line], text, kPanelLineLength);
         const HDC deviceContext = GetDC(g_window);
-        const HGDIOBJ previous = SelectObject(deviceContext, g_font);
+        const HGDIOBJ previous = SelectObject(deviceContext, font_);
         RECT needed{0, 0, width, 0};
         DrawTextW(deviceContext, text, -1, &needed, DT_CALCRECT | kLineTextFlags);
         SelectObject(deviceContext, previous);
@@ -57,7 +61,7 @@ class LiveWindow final : public PanelWindow {
     int StatusBarHeight() override {
         RECT bar{};
         GetWindowRect(g_statusBar, &bar);
-        return bar.bottom - bar.top;
+        return static_cast<int>((bar.bottom - bar.top) * statusBarScale_ + 0.5);
     }
 
     void Resize(int width, int height) override {
@@ -70,7 +74,19 @@ class LiveWindow final : public PanelWindow {
         MoveWindow(g_lines[line], place.left, place.top, place.right - place.left,
                    place.bottom - place.top, TRUE);
     }
+
+  private:
+    HFONT font_;
+    double statusBarScale_;
 };
+
+// The message font at `dpi`, or the stock one where none can be had; the caller deletes it.
+HFONT CreatePanelFont(UINT dpi) {
+    LOGFONTW font{};
+    const HFONT made =
+        MessageFontForDpi(kRealWindows, dpi, font) ? CreateFontIndirectW(&font) : nullptr;
+    return made != nullptr ? made : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
 
 RECT ForeseenFrame(UINT dpi) {
     return WindowRectForClient(kRealWindows, 0,
@@ -119,9 +135,7 @@ void CreatePanel(HWND window, HWND statusBar) {
 
 void LayOutPanel(UINT dpi) {
     const HFONT previous = g_font;
-    LOGFONTW font{};
-    g_font = MessageFontForDpi(kRealWindows, dpi, font) ? CreateFontIndirectW(&font) : nullptr;
-    if (!g_font) g_font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    g_font = CreatePanelFont(dpi);
     const auto fontParameter = reinterpret_cast<WPARAM>(g_font);
     SendMessageW(g_statusBar, WM_SETFONT, fontParameter, FALSE);
     SendMessageW(g_statusBar, WM_SIZE, 0, 0);  // its height follows the font
@@ -139,6 +153,16 @@ void ShowPanel(const PanelLines& lines) {
     changed |= ShowLine(2, lines.bridge, g_shown.bridge);
     g_showing = false;
     if (changed) StackLines();
+}
+
+bool PanelWindowSize(UINT dpi, SIZE& size) {
+    if (g_dpi == 0) return false;
+    const HFONT font = CreatePanelFont(dpi);
+    LiveWindow measured(font, static_cast<double>(dpi) / g_dpi);
+    const auto [width, height] = PanelWindowSizeAt(measured, ForeseenFrame(dpi), dpi);
+    DeleteObject(font);
+    size = {width, height};
+    return true;
 }
 
 void FitPanelAfterRestore() {

@@ -3,6 +3,8 @@
 // missing, the entry says so and the shell falls back.
 #include "app/real_windows.h"
 
+#include "app/resource_ids.h"
+
 #include <windows.h>
 // After windows.h, whose types they need.
 #include <objbase.h>

@@ -13,6 +13,7 @@
 
 #define IDI_QUORVANE 107    // icon group: the class's large icon
 #define IDI_SMALL 108       // icon group: the class's small icon
+#define IDI_NOT_OK 110      // icon group: the taskbar button's mark while the status is NOT OK
 #define IDI_ABOUT_ICON 128  // what the About box's icon control names; no such icon exists
 
 #define IDC_QUORVANE 109  // menu and accelerator table

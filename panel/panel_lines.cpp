@@ -37,7 +37,9 @@ const char* LastFailureReason(LinkResult code) {
 }
 
 void ComposeModuleLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
-    if (LinkOutcome(facts) == STATUS_MODULE_NOT_ANSWERING) {
+    if (facts.phase == BridgePhase::Connecting) {
+        std::snprintf(line, sizeof line, "Simulator module: connecting.");
+    } else if (LinkOutcome(facts) == STATUS_MODULE_NOT_ANSWERING) {
         std::snprintf(line, sizeof line,
                       "Simulator module: not answering; it may be loading or frozen.");
     } else if (const LinkResult failed = LinkOutcome(facts); failed != LINK_OK) {
@@ -55,7 +57,7 @@ void ComposeModuleLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) 
 
 void ComposeAddonLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
     const char* text = "Add-on: connected.";
-    if (LinkOutcome(facts) != LINK_OK) {
+    if (facts.phase == BridgePhase::Connecting || LinkOutcome(facts) != LINK_OK) {
         text = "Add-on: not looked for until the module is reached.";
     } else if (facts.phase == BridgePhase::NotStarted && facts.status == STATUS_SDK_UNAVAILABLE) {
         text =
@@ -82,6 +84,11 @@ void ComposeRate(const PanelFacts& facts, char (&rate)[80]) {
 }
 
 void ComposeBridgeLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
+    if (facts.phase == BridgePhase::Connecting) {
+        std::snprintf(line, sizeof line,
+                      "Bridge: connecting; the window waits until both sides answer.");
+        return;
+    }
     if (const RetrySchedule* retry = facts.retry; retry != nullptr && retry->waiting) {
         std::snprintf(line, sizeof line,
                       "Bridge: waiting; the next automatic try is at %02u:%02u:%02u, %" PRIu32
@@ -93,6 +100,7 @@ void ComposeBridgeLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) 
     char rate[80];
     ComposeRate(facts, rate);
     switch (facts.phase) {
+        case BridgePhase::Connecting:  // said above
         case BridgePhase::NotStarted:
             std::snprintf(line, sizeof line, "%s",
                           facts.status == LINK_OK

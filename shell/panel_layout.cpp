@@ -23,6 +23,14 @@ int ClientHeightFor(const Heights& heights, int margin, int statusBar) {
     return needed;
 }
 
+// The window's height for lines of these heights: as tall as they need, or 200 at 96 DPI.
+int WindowHeightFor(const Heights& heights, int statusBar, int frameHeight, UINT dpi) {
+    const int needed =
+        ClientHeightFor(heights, ScaleForDpi(kPanelMargin, dpi), statusBar) + frameHeight;
+    const int least = ScaleForDpi(kLeastWindowHeight, dpi);
+    return needed > least ? needed : least;
+}
+
 int Width(const RECT& rect) {
     return rect.right - rect.left;
 }
@@ -50,9 +58,7 @@ bool LayOutPanelLines(PanelWindow& window, const RECT& foreseenFrame, UINT dpi,
     const int frameHeight = sized ? Height(frame) - Height(client) : Height(foreseenFrame);
     int lineWidth = width - frameWidth - 2 * margin;
     Heights heights = MeasureLines(window, lineWidth);
-    int height = ClientHeightFor(heights, margin, statusBar) + frameHeight;
-    if (height < ScaleForDpi(kLeastWindowHeight, dpi))
-        height = ScaleForDpi(kLeastWindowHeight, dpi);
+    const int height = WindowHeightFor(heights, statusBar, frameHeight, dpi);
     if (!sized || Height(frame) != height) {
         window.Resize(width, height);
         client = window.ClientRect();
@@ -83,4 +89,11 @@ bool LayOutPanelLines(PanelWindow& window, const RECT& foreseenFrame, UINT dpi,
     }
     placement.laidOut = true;
     return true;
+}
+
+PanelWindowSize PanelWindowSizeAt(PanelWindow& window, const RECT& foreseenFrame, UINT dpi) {
+    const int width = ScaleForDpi(kWindowWidth, dpi);
+    const int lineWidth = width - Width(foreseenFrame) - 2 * ScaleForDpi(kPanelMargin, dpi);
+    return {width, WindowHeightFor(MeasureLines(window, lineWidth), window.StatusBarHeight(),
+                                   Height(foreseenFrame), dpi)};
 }

@@ -41,3 +41,13 @@ struct PanelPlacement {
 // False, with nothing done, while the window is minimised.
 bool LayOutPanelLines(PanelWindow& window, const RECT& foreseenFrame, UINT dpi,
                       PanelPlacement& placement);
+
+struct PanelWindowSize {
+    int width;
+    int height;
+};
+
+// The window size the panel needs at `dpi`, its lines measured by `window` in that DPI's font and
+// framed as foreseen: what the window tells Windows before a move to a monitor of that scale, so
+// that the window Windows sizes for it there is the one the panel lays itself out to.
+PanelWindowSize PanelWindowSizeAt(PanelWindow& window, const RECT& foreseenFrame, UINT dpi);

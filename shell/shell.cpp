@@ -102,18 +102,23 @@ void StartBridgeOrReport(ShellActions& actions) {
     actions.then = ThenStep::PauseThenRun;
 }
 
+// A connect may hold the window thread for seconds: the panel says it is under way, and the
+// window paints that before the wait.
+void AnnounceConnect(ConnectCause cause, ShellActions& actions) {
+    g_shell.connectCause = cause;
+    g_shell.phase = BridgePhase::Connecting;
+    RefreshPanel(actions);
+    actions.then = ThenStep::ConnectNow;
+}
+
 // Release both sides and start again, as a new process would. While the bridge runs there is
 // nothing to mend, and during "Status: LOADING" the thread sleeps, so a command that waited for
 // it finds the bridge running.
 ShellActions Reconnect(ConnectCause cause) {
     ShellActions actions;
     if (g_shell.status == LINK_OK) return actions;
-    g_shell.connectCause = cause;
     actions.reconnectOffered = Toggle::Off;
-    g_shell.cyclesBefore += g_bridge.cyclesRun;
-    g_shell.commandsBefore += g_bridge.commandsForwarded;
-    ReconnectBothSides(g_shell.window, cause == ConnectCause::Automatic);
-    StartBridgeOrReport(actions);
+    AnnounceConnect(cause, actions);
     return actions;
 }
 
@@ -130,7 +135,6 @@ bool ShellBegin(const WindowsCalls& windows, const wchar_t* windowClassName) {
     LogStart();
     g_shell.clock.OptOutOfThrottling();
     g_shell.pace.ticksPerSecond = windows.performanceFrequency();
-    g_shell.status = ConnectBothSides();
     return true;
 }
 
@@ -140,6 +144,19 @@ ShellActions ShellWindowShown(HWND window) {
     g_shell.retry.enabled = ReadReconnectAutomatically();
     actions.optionChecked = ToggleFor(g_shell.retry.enabled);
     actions.logTimer = TimerChange::Set;
+    AnnounceConnect(ConnectCause::Start, actions);
+    return actions;
+}
+
+ShellActions ShellConnect() {
+    ShellActions actions;
+    if (g_shell.connectCause == ConnectCause::Start) {
+        g_shell.status = ConnectBothSides();
+    } else {
+        g_shell.cyclesBefore += g_bridge.cyclesRun;
+        g_shell.commandsBefore += g_bridge.commandsForwarded;
+        ReconnectBothSides(g_shell.window, g_shell.connectCause == ConnectCause::Automatic);
+    }
     StartBridgeOrReport(actions);
     return actions;
 }

@@ -62,6 +62,7 @@ enum class TimerChange : std::uint8_t { Keep, Set, Kill };
 enum class Toggle : std::uint8_t { Keep, On, Off };
 enum class ThenStep : std::uint8_t {
     None,
+    ConnectNow,    // paint now, then report ShellConnect: the connect may hold the thread
     PauseThenRun,  // paint now, sleep kLoadingPauseMs, then report ShellLoadingEnded
 };
 struct ShellActions {
@@ -76,11 +77,14 @@ struct ShellActions {
     ThenStep then = ThenStep::None;
 };
 
-// The process began: the one-copy rule, then the log and the connect. False for a second copy,
-// which has brought the first one forward and is to end.
+// The process began: the one-copy rule, then the log. False for a second copy, which has
+// brought the first one forward and is to end.
 bool ShellBegin(const WindowsCalls& windows, const wchar_t* windowClassName);
-// The window shows: the option read and shown, the log's timer, and the outcome of the connect.
+// The window shows: the option read and shown, the log's timer, and the first connect.
 ShellActions ShellWindowShown(HWND window);
+// The connect that the window announced and painted: the start's, File > Reconnect's or an
+// automatic try's. It may hold the window thread for the handshake's nine sends of 2 s.
+ShellActions ShellConnect();
 // The two seconds of "Status: LOADING" are over: the bridge runs, or Windows gave no clock.
 ShellActions ShellLoadingEnded();
 // The clock ticked (the message loop's wait, or a window timer).

@@ -12,6 +12,7 @@ enum : LinkResult {
 // Where the bridge stands. Starting counts as not started: nothing has run yet.
 enum class BridgePhase {
     NotStarted,  // connecting failed, or "Status: LOADING" still stands
+    Connecting,  // a connect is under way: the window waits for the module's answer
     Running,     // the clock drives a cycle every 10 ms
     Stopped,     // a cycle failed; nothing runs until File > Reconnect
 };

@@ -22,8 +22,9 @@ constexpr wchar_t kLog[] = L"C:\\Users\\pilot\\AppData\\Local\\Quorvane\\Quorvan
 constexpr wchar_t kOlderLog[] = L"C:\\Users\\pilot\\AppData\\Local\\Quorvane\\Quorvane.log.1";
 HWND const kWindow = reinterpret_cast<HWND>(0x1234);
 
-// A fresh process beside a running module and add-on, its log folder in place.
-void FreshProcess() {
+// A fresh process beside a running module (unless `withModule` is false) and add-on, its log
+// folder in place.
+void FreshProcess(bool withModule = true) {
     if (g_shell.clock.running()) g_shell.clock.Stop(kWindow);
     ResetShellState();
     fresh_world::Reset();
@@ -33,6 +34,7 @@ void FreshProcess() {
     fake::AddFolder(kLocalAppData);
     fake::CreateBlockAsOtherProcess(cycle_world::kStateBlock, kStateViewSize);
     fake::CreateBlockAsOtherProcess(cycle_world::kCommandBlock, kCommandViewSize);
+    if (!withModule) return;
     fake::StartModule();
     cycle_world::PostCode(-1);
 }
@@ -41,7 +43,8 @@ void FreshProcess() {
 void RunningBridge() {
     FreshProcess();
     ASSERT_TRUE(ShellBegin(kStandInWindows, L"QUORVANE"));
-    ASSERT_EQ(ShellWindowShown(kWindow).then, ThenStep::PauseThenRun);
+    ASSERT_EQ(ShellWindowShown(kWindow).then, ThenStep::ConnectNow);
+    ASSERT_EQ(ShellConnect().then, ThenStep::PauseThenRun);
     ASSERT_EQ(std::wstring(ShellLoadingEnded().status), L"Status: OK");
 }
 
@@ -195,6 +198,23 @@ TEST(ShellTest, EveryLineFitsWhateverFrameWindowsDraws) {
     }
 }
 
+// The size the window asks for before a move to a monitor of another scale is the size the
+// layout keeps there: a window dragged across the border neither jumps nor flips back and forth.
+TEST(ShellTest, TheSizeAskedBeforeAMoveIsTheSizeKeptAfterIt) {
+    const RECT foreseen{-1, -40, 1, 1};
+    for (const UINT dpi : {96u, 144u}) {
+        SCOPED_TRACE(dpi);
+        StandInPanelWindow window;
+        window.rows[2] = 12;  // taller than the least height at these scales
+        const PanelWindowSize asked = PanelWindowSizeAt(window, foreseen, dpi);
+        window.Resize(asked.width, asked.height);
+        window.resizes = 0;
+        PanelPlacement placement{};
+        ASSERT_TRUE(LayOutPanelLines(window, foreseen, dpi, placement));
+        EXPECT_EQ(window.resizes, 0) << "the window jumps after the move";
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -239,7 +259,8 @@ TEST(ShellTest, ANotOkShowsOnTheTaskbarOfAMinimisedWindow) {
         EXPECT_EQ(stand_in::g_record.flashes, std::vector<bool>{true});
         ShellWindowSized(false);
         EXPECT_EQ(stand_in::g_record.flashes, (std::vector<bool>{true, false}));
-        ASSERT_EQ(ShellReconnect().then, ThenStep::PauseThenRun);
+        ASSERT_EQ(ShellReconnect().then, ThenStep::ConnectNow);
+        ASSERT_EQ(ShellConnect().then, ThenStep::PauseThenRun);
         ShellLoadingEnded();
         EXPECT_EQ(stand_in::g_record.marks,
                   list ? (std::vector<bool>{true, false}) : std::vector<bool>{});
@@ -251,6 +272,7 @@ TEST(ShellTest, ANotOkShowsOnTheTaskbarOfAMinimisedWindow) {
     FreshProcess();
     ASSERT_TRUE(ShellBegin(kStandInWindows, L"QUORVANE"));
     ShellWindowShown(kWindow);
+    ShellConnect();
     stand_in::g_answers.clock = false;
     const ShellActions noClock = ShellLoadingEnded();
     EXPECT_FALSE(noClock.minimise) << "a NOT OK nobody sees";
@@ -278,6 +300,7 @@ TEST(ShellTest, TheLogSaysWhatTheFirstCycleMadeOfTheMailbox) {
         cycle_world::PostCode(c.mailbox);
         ASSERT_TRUE(ShellBegin(kStandInWindows, L"QUORVANE"));
         ShellWindowShown(kWindow);
+        ShellConnect();
         ShellLoadingEnded();
         ShellTick();
         ShellTick();
@@ -285,6 +308,33 @@ TEST(ShellTest, TheLogSaysWhatTheFirstCycleMadeOfTheMailbox) {
         EXPECT_EQ(log.find(c.line), log.rfind(c.line)) << "once";
         EXPECT_NE(log.find(c.line), std::string::npos) << log;
         ShellExit();
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Every connect that may hold the window (the start, File > Reconnect, an automatic try) is
+// announced first, and the window paints it before the wait: not a stale "next automatic try"
+// for the 19 s of a hung module's handshake.
+TEST(ShellTest, EveryConnectIsAnnouncedBeforeTheWindowWaitsForIt) {
+    FreshProcess(false);
+    ASSERT_TRUE(ShellBegin(kStandInWindows, L"QUORVANE"));
+    g_shell.retry.enabled = true;
+    for (int connect = 0; connect < 3; ++connect) {
+        SCOPED_TRACE(connect);
+        const unsigned finds = fake::CallCount(fake::Call::FindWindowExA);
+        const ShellActions announced = connect == 0   ? ShellWindowShown(kWindow)
+                                       : connect == 1 ? ShellReconnect()
+                                                      : ShellRetryTimer();
+        EXPECT_EQ(announced.then, ThenStep::ConnectNow);
+        EXPECT_TRUE(announced.panelChanged);
+        EXPECT_STREQ(g_shell.panel.bridge,
+                     "Bridge: connecting; the window waits until both sides answer.");
+        EXPECT_EQ(fake::CallCount(fake::Call::FindWindowExA), finds) << "connected before it";
+        EXPECT_EQ(std::wstring(ShellConnect().status), L"Status: NOT OK");
+        g_shell.retry.enabled = true;
     }
 }
 

@@ -268,12 +268,12 @@ TEST_F(QuorvaneResources, AboutBoxTemplate) {
     EXPECT_EQ((std::vector<int>{ok.x, ok.y, ok.cx, ok.cy}), (std::vector<int>{113, 41, 50, 14}));
 }
 
-// Both icon groups hold the same eight images: width and colour depth of each, and every image
-// one that Windows can turn into an icon of that size.
+// The icon groups (the program's two and the NOT OK mark) hold the same eight images: width and
+// colour depth of each, and every image one that Windows can turn into an icon of that size.
 TEST_F(QuorvaneResources, IconGroupsHoldEightImages) {
     const std::multiset<std::pair<int, int>> expected{{32, 4}, {16, 4},  {48, 8},  {32, 8},
                                                       {16, 8}, {48, 32}, {32, 32}, {16, 32}};
-    for (WORD group : {IDI_QUORVANE, IDI_SMALL}) {
+    for (WORD group : {IDI_QUORVANE, IDI_SMALL, IDI_NOT_OK}) {
         SCOPED_TRACE(group);
         auto [bytes, size] = Resource(group, RT_GROUP_ICON);
         ASSERT_NE(bytes, nullptr);

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws Quorvane's icon and writes it as a Windows .ico file.
+"""Draws Quorvane's icons and writes each as a Windows .ico file.
 
 The icon is a dark-blue rounded square carrying a white through-arch bridge: the arch rises
 above a level deck, the way the program spans two programs' data. It is drawn from shapes,
@@ -11,7 +11,11 @@ The 4- and 8-bit images carry a palette (entry 0 black, the rest a ramp from the
 and an AND mask for the transparent corners; the 32-bit images carry alpha and a mask as well.
 Only the standard library is used, and the output depends on nothing but this file.
 
-    make_icon.py OUTPUT.ico
+The second icon is the mark the taskbar button carries while the status says NOT OK: a red
+disc crossed by a white bar, Windows' own sign for something stopped.
+
+    make_icon.py OUTPUT.ico              the program's icon
+    make_icon.py --not-ok OUTPUT.ico     the NOT OK mark
 """
 
 import struct
@@ -30,6 +34,7 @@ IMAGES = [
 ]
 
 BLUE = (24, 52, 110)  # the square
+RED = (196, 32, 32)  # the NOT OK mark's disc
 WHITE = (255, 255, 255)  # the bridge
 SAMPLES = 8  # per pixel and axis, for smooth edges at every size
 
@@ -65,8 +70,24 @@ def in_bridge(x, y):
     return ARCH_INNER**2 <= distance_squared <= ARCH_OUTER**2
 
 
+def in_disc(x, y):
+    """Whether (x, y) lies in the NOT OK mark's disc."""
+    return (x - 0.5) ** 2 + (y - 0.5) ** 2 <= 0.47**2
+
+
+def in_bar(x, y):
+    """Whether (x, y) lies on the bar across the disc."""
+    return 0.20 <= x <= 0.80 and 0.41 <= y <= 0.59
+
+
+# Each drawing: the shape, what is white inside it, and the colour of the rest.
+DRAWINGS = {"program": (in_square, in_bridge, BLUE), "not-ok": (in_disc, in_bar, RED)}
+DRAWING = DRAWINGS["program"]
+
+
 def render(size):
-    """Per pixel, top row first: (square coverage, share of the square that is bridge)."""
+    """Per pixel, top row first: (shape coverage, share of the shape that is white)."""
+    in_shape, in_white, _ = DRAWING
     pixels = []
     for row in range(size):
         for column in range(size):
@@ -75,9 +96,9 @@ def render(size):
                 for sx in range(SAMPLES):
                     x = (column + (sx + 0.5) / SAMPLES) / size
                     y = (row + (sy + 0.5) / SAMPLES) / size
-                    if in_square(x, y):
+                    if in_shape(x, y):
                         square += 1
-                        bridge += in_bridge(x, y)
+                        bridge += in_white(x, y)
             coverage = square / (SAMPLES * SAMPLES)
             whiteness = bridge / square if square else 0.0
             pixels.append((coverage, whiteness))
@@ -85,8 +106,8 @@ def render(size):
 
 
 def blend(whiteness):
-    """The colour between the blue and white, as (r, g, b)."""
-    return tuple(round(b + (w - b) * whiteness) for b, w in zip(BLUE, WHITE))
+    """The colour between the drawing's colour and white, as (r, g, b)."""
+    return tuple(round(b + (w - b) * whiteness) for b, w in zip(DRAWING[2], WHITE))
 
 
 def row_stride(width, bits):
@@ -163,9 +184,14 @@ def icon_file():
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: make_icon.py OUTPUT.ico")
-    with open(sys.argv[1], "wb") as output:
+    global DRAWING
+    arguments = sys.argv[1:]
+    if arguments[:1] == ["--not-ok"]:
+        DRAWING = DRAWINGS["not-ok"]
+        arguments = arguments[1:]
+    if len(arguments) != 1:
+        sys.exit("usage: make_icon.py [--not-ok] OUTPUT.ico")
+    with open(arguments[0], "wb") as output:
         output.write(icon_file())
 
 
