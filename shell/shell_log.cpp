@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "bridge/bridge.h"
+#include "bridge/mailbox_note.h"
 #include "log/log_file.h"
 #include "quorvane_version.h"  // written by CMake from project(VERSION)
 #include "shell/cycle_timer.h"
@@ -70,19 +71,13 @@ void LogOutcome() {
 }
 
 void LogFirstCycle() {
-    switch (g_bridge.mailboxAtConnect) {
-        case MailboxAtConnect::NeverWritten:
-            LogEvent(
-                "First cycle: the module's block was never written; its mailbox was marked "
-                "empty.");
-            break;
-        case MailboxAtConnect::CodeWaiting:
-            LogEvent(
-                "First cycle: code %d, posted while the bridge was not running, was forwarded.",
-                g_bridge.codeAtConnect);
-            break;
-        case MailboxAtConnect::Empty:
-            break;
+    // A code that waited is forwarded only where the add-on's command block is mapped.
+    const bool forwarded = g_bridge.commandsForwarded > 0;
+    if (g_bridge.mailboxAtConnect == MailboxAtConnect::CodeWaiting && !forwarded) return;
+    char note[kPanelLineLength];
+    if (MailboxAtConnectNote(g_bridge.mailboxAtConnect, g_bridge.codeAtConnect, note,
+                             sizeof note)) {
+        LogEvent("First cycle: %s.", note);
     }
 }
 

@@ -56,4 +56,68 @@ TEST_F(QuorvaneBesideABusySimulator, AboutBoxRepaintsAgainstASimulatorBusyWithFr
     EXPECT_TRUE(quorvane.WaitForExit(5000, exitCode));
 }
 
+// Quorvane started beside the module started with `moduleArguments`: the exchanges it makes
+// in 2 s of running, and the frames the module drew meanwhile.
+struct Pace {
+    std::uint32_t exchanges;
+    std::uint32_t frames;
+};
+class QuorvanesPace : public StandInTest {
+  protected:
+    Pace PaceBeside(const char* moduleArguments) {
+        Pace pace{};
+        EXPECT_TRUE(StartModule(moduleArguments));
+        EXPECT_TRUE(StartAddon("--script"));
+        QuorvaneProcess quorvane;
+        if (!quorvane.Start() || !quorvane.WaitForWindow() ||
+            !quorvane.WaitForTraceLength(2, kStartTimeoutMs)) {
+            ADD_FAILURE() << "Quorvane did not start";
+            return pace;
+        }
+        const std::uint32_t exchanges = ExchangeCount(offsets_);
+        const std::uint32_t frames = FrameCount(offsets_);
+        Sleep(2000);
+        pace = {ExchangeCount(offsets_) - exchanges, FrameCount(offsets_) - frames};
+        PostMessageW(quorvane.window(), WM_COMMAND, IDM_EXIT, 0);
+        DWORD exitCode = 1;
+        EXPECT_TRUE(quorvane.WaitForExit(5000, exitCode));
+        return pace;
+    }
+};
+
+// Against a module that answers at once the pace never runs ahead of the clock: a timer that
+// never resets would flood the module at a full core.
+TEST_F(QuorvanesPace, NeverAheadOfTheClock) {
+    const Pace pace = PaceBeside("");
+    EXPECT_LE(pace.exchanges, 250u) << "more than 125 a second";
+    EXPECT_GE(pace.exchanges, 150u) << "the clock does not hold 10 ms";
+}
+
+// Against a module that answers between frames, one exchange to nearly every frame.
+TEST_F(QuorvanesPace, OneExchangeToNearlyEveryFrame) {
+    const Pace pace = PaceBeside("--frame-ms 25");
+    EXPECT_GE(pace.exchanges * 10, pace.frames * 9) << pace.frames << " frames";
+    EXPECT_LE(pace.exchanges, 250u);
+}
+
+// Every wake of the message loop handles every message that came meanwhile: against a module
+// that takes 15 ms an exchange, three hundred waiting messages, then the About box, which opens
+// at once instead of after one message a tick.
+TEST_F(QuorvaneBesideABusySimulator, WaitingMessagesAreHandledAllAtOnce) {
+    ASSERT_TRUE(StartModule("--delay-ms 15"));
+    ASSERT_TRUE(StartAddon("--script"));
+    QuorvaneProcess quorvane;
+    ASSERT_TRUE(quorvane.Start());
+    ASSERT_TRUE(quorvane.WaitForWindow());
+    ASSERT_TRUE(quorvane.WaitForTraceLength(2, kStartTimeoutMs));
+    for (int i = 0; i < 300; ++i) PostMessageW(quorvane.window(), WM_NULL, 0, 0);
+    PostMessageW(quorvane.window(), WM_COMMAND, IDM_ABOUT, 0);
+    EXPECT_TRUE(WaitUntil([&] { return quorvane.FindAboutBox() != nullptr; }, 1000));
+    PostMessageW(quorvane.FindAboutBox(), WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return quorvane.FindAboutBox() == nullptr; }, 3000)) << "OK";
+    PostMessageW(quorvane.window(), WM_COMMAND, IDM_EXIT, 0);
+    DWORD exitCode = 1;
+    EXPECT_TRUE(quorvane.WaitForExit(5000, exitCode));
+}
+
 }  // namespace
