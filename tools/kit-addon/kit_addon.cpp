@@ -11,9 +11,9 @@
 #include "tools/kit-addon/addon_options.h"
 #include "tools/kit-addon/cockpit_script.h"
 #include "tools/kit-addon/kit_mark.h"
-#include "tools/kit/block_fields.h"
-#include "tools/kit/encoder_echo.h"
-#include "tools/kit/scenario.h"
+#include "tools/scenario/block_fields.h"
+#include "tools/scenario/encoder_echo.h"
+#include "tools/scenario/scenario.h"
 
 namespace {
 

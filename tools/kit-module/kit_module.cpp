@@ -10,7 +10,7 @@
 #include "tools/exchange/module_space.h"
 #include "tools/kit-module/module_options.h"
 #include "tools/kit-module/offsets_mapping.h"
-#include "tools/kit/real_thing.h"
+#include "tools/scenario/real_thing.h"
 
 namespace {
 

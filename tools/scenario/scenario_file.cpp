@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "bridge/bridge_block.h"
-#include "tools/kit/scenario.h"
+#include "tools/scenario/scenario.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/kit/block_fields.h"
+#include "tools/scenario/block_fields.h"
 
 struct ScenarioStep {
     double seconds;      // from the start of a round

@@ -1,4 +1,4 @@
-#include "tools/kit/encoder_echo.h"
+#include "tools/scenario/encoder_echo.h"
 
 #include <cmath>
 

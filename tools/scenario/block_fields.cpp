@@ -1,4 +1,4 @@
-#include "tools/kit/block_fields.h"
+#include "tools/scenario/block_fields.h"
 
 #include <cmath>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "bridge/encoder_table.h"
-#include "tools/kit/block_fields.h"
+#include "tools/scenario/block_fields.h"
 
 // The encoder whose command has this code, or null.
 const EncoderRow* EncoderOfCommand(std::int32_t code);

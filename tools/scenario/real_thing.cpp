@@ -1,4 +1,4 @@
-#include "tools/kit/real_thing.h"
+#include "tools/scenario/real_thing.h"
 
 #include <initializer_list>
 

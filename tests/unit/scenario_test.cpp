@@ -12,9 +12,9 @@
 
 #include "tests/fresh_world/fresh_world.h"
 #include "tests/unit/export_world.h"
-#include "tools/kit/encoder_echo.h"
-#include "tools/kit/real_thing.h"
-#include "tools/kit/scenario.h"
+#include "tools/scenario/encoder_echo.h"
+#include "tools/scenario/real_thing.h"
+#include "tools/scenario/scenario.h"
 
 namespace {
 
