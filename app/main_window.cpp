@@ -121,7 +121,7 @@ void OnTaskbarButtonCreated() {
 // Runs before the window moves to a monitor of another scale: the size its panel needs there,
 // so that a window dragged across the border does not jump or flip between two sizes.
 BOOL OnGetDpiScaledSize(UINT dpi, SIZE& size) {
-    return PanelWindowSize(dpi, size) ? TRUE : FALSE;
+    return PanelSizeAtDpi(dpi, size) ? TRUE : FALSE;
 }
 
 // Runs when the window moved to a monitor of another scale: it takes the place Windows suggests

@@ -155,7 +155,7 @@ void ShowPanel(const PanelLines& lines) {
     if (changed) StackLines();
 }
 
-bool PanelWindowSize(UINT dpi, SIZE& size) {
+bool PanelSizeAtDpi(UINT dpi, SIZE& size) {
     if (g_dpi == 0) return false;
     const HFONT font = CreatePanelFont(dpi);
     LiveWindow measured(font, static_cast<double>(dpi) / g_dpi);

@@ -15,7 +15,7 @@ void LayOutPanel(UINT dpi);
 void ShowPanel(const PanelLines& lines);
 // The window size the panel needs at `dpi`, before a move to a monitor of that scale; false
 // until the panel was laid out.
-bool PanelWindowSize(UINT dpi, SIZE& size);
+bool PanelSizeAtDpi(UINT dpi, SIZE& size);
 // After the window was restored: a panel that changed while it was minimised is laid out.
 void FitPanelAfterRestore();
 // Colours the panel's lines like the window behind them.

@@ -35,7 +35,7 @@
 #include <cstdint>
 #include <span>
 
-#include "fuzz/export_entries.h"
+#include "reliability/export_entries.h"
 #include "platform/win32.h"
 #include "sdk/sdk.h"
 #include "simlink/link_result.h"

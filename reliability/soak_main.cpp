@@ -16,7 +16,7 @@
 #include <random>
 
 #include "bridge/block_seed.h"
-#include "fuzz/cycle_rig.h"
+#include "reliability/cycle_rig.h"
 #include "tests/allocation_counter/allocation_counter.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // anywhere they can reach: any bytes in the state block, any mailbox code and counter values,
 // anything in the command block, and now and then exchanges that fail; before the first, a
 // module that kept any block from an earlier run and may tamper with its reply to the read of
-// it. Connecting and every cycle are checked against the rules of fuzz/cycle_rig.h; a run ends
+// it. Connecting and every cycle are checked against the rules of reliability/cycle_rig.h; a run ends
 // at a failed connect or the first failed cycle, as the shell's does.
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "bridge/block_seed.h"
-#include "fuzz/cycle_rig.h"
+#include "reliability/cycle_rig.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The cycle checks must catch what they are there to catch: each test lets the bridge misbehave
 // in one way, from outside, and expects the rig to name the rule broken.
-#include "fuzz/cycle_rig.h"
+#include "reliability/cycle_rig.h"
 
 #include <gtest/gtest.h>
 

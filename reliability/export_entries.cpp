@@ -1,4 +1,4 @@
-#include "fuzz/export_entries.h"
+#include "reliability/export_entries.h"
 
 #include "bridge/display_table.h"
 #include "bridge/single_value_table.h"

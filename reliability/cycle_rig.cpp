@@ -1,4 +1,4 @@
-#include "fuzz/cycle_rig.h"
+#include "reliability/cycle_rig.h"
 
 #include <algorithm>
 #include <cmath>
