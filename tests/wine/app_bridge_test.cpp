@@ -92,6 +92,23 @@ TEST_F(QuorvaneWithStandIns, ModuleWithoutAddonShowsNotOkAndClosesTheLinkAtExit)
 // Both sides: "Status: LOADING" for two seconds, then minimised, "Status: OK" and a cycle every
 // tick, also while the About box's modal loop runs. When the module's window goes, the next
 // cycle fails: "Status: NOT OK". Exit still ends the program with 0 and closes the link.
+// "Status: LOADING" and the lines are painted before the two seconds of sleep: the status bar
+// and the lines are child windows, which a repaint of the main window alone leaves unpainted.
+TEST_F(QuorvaneWithStandIns, LoadingIsPaintedBeforeThePause) {
+    ASSERT_TRUE(StartModule());
+    ASSERT_TRUE(StartAddon("--script"));
+    ASSERT_TRUE(quorvane_.Start());
+    ASSERT_TRUE(quorvane_.WaitForWindow());
+    ASSERT_TRUE(quorvane_.WaitForTraceLength(1, kStartTimeoutMs));
+    Sleep(300);
+    ASSERT_EQ(quorvane_.Trace().size(), 1u) << "the pause is over already";
+    for (const int line : {0, IDC_PANEL_MODULE, IDC_PANEL_ADDON, IDC_PANEL_BRIDGE}) {
+        const HWND child = line == 0 ? quorvane_.statusBar() : GetDlgItem(quorvane_.window(), line);
+        EXPECT_FALSE(GetUpdateRect(child, nullptr, FALSE)) << "unpainted: " << line;
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectLoadingThenOk());
+}
+
 TEST_F(QuorvaneWithStandIns, BothSidesRunCyclesUntilTheModuleGoes) {
     ASSERT_NO_FATAL_FAILURE(StartWithBothSides());
     EXPECT_TRUE(IsIconic(quorvane_.window()));

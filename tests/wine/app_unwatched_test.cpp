@@ -246,6 +246,7 @@ TEST_F(QuorvaneUnwatched, ASecondCopyEndsAtOnceAndBringsTheFirstForward) {
     ASSERT_TRUE(StartModule());
     ASSERT_TRUE(quorvane_.Start());
     ASSERT_TRUE(quorvane_.WaitForWindow());
+    ASSERT_TRUE(quorvane_.WaitForTraceLength(1, 10000)) << "the connect, after the window shows";
     ASSERT_EQ(ExchangeCount(offsets_), 1u);
     ShowWindow(quorvane_.window(), SW_MINIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return IsIconic(quorvane_.window()) != 0; }, 3000));
