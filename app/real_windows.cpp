@@ -3,9 +3,9 @@
 // missing, the entry says so and the shell falls back.
 #include "app/real_windows.h"
 
-#include "app/resource_ids.h"
-
 #include <windows.h>
+
+#include "app/resource_ids.h"
 // After windows.h, whose types they need.
 #include <objbase.h>
 #include <shellapi.h>
@@ -47,11 +47,11 @@ HANDLE CreateTimer(DWORD flags) {
     return CreateWaitableTimerExW(nullptr, nullptr, flags, TIMER_ALL_ACCESS);
 }
 
-// One shot at an absolute time (a positive due time), with no period.
-BOOL SetOneShotTimer(HANDLE timer, std::int64_t dueAt) {
+// Due at an absolute time (a positive due time), then every period unless it is 0.
+BOOL SetDueTimer(HANDLE timer, std::int64_t dueAt, LONG periodMs) {
     LARGE_INTEGER due{};
     due.QuadPart = dueAt;
-    return SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
+    return SetWaitableTimer(timer, &due, periodMs, nullptr, nullptr, FALSE);
 }
 
 // Windows 8 and later keep the system time to the performance counter's precision; before, it
@@ -249,7 +249,7 @@ extern const WindowsCalls kRealWindows = {
             .endPeriod = EndPeriod,
             .currentProcess = GetCurrentProcess(),
             .createWaitableTimer = CreateTimer,
-            .setWaitableTimer = SetOneShotTimer,
+            .setWaitableTimer = SetDueTimer,
             .systemTime = SystemTime,
             .waitForTickOrInput = WaitForTickOrInput,
             .closeHandle = CloseKernelHandle,

@@ -1,8 +1,9 @@
 // The one door through which simlink and sdk reach the operating system.
 //
 // On Windows this is <windows.h> itself. Elsewhere it declares, under the same names and with
-// the same signatures, only the calls the core makes; their definitions come from the
-// in-process fake under tests/fake_win32, so every branch of the core can be driven natively.
+// the same signatures, only the calls the core makes and the types the shell's table of Windows
+// calls passes; their definitions come from the in-process fake under tests/fake_win32, so every
+// branch of the core can be driven natively.
 #pragma once
 
 #ifdef _WIN32
@@ -135,6 +136,7 @@ constexpr int SW_SHOW = 5;
 constexpr int SW_RESTORE = 9;
 
 HWND WINAPI FindWindowExA(HWND parent, HWND childAfter, LPCSTR className, LPCSTR windowName);
+// The shell reaches these through its table; the fake's windows stand behind the tests' table.
 HWND WINAPI FindWindowW(LPCWSTR className, LPCWSTR windowName);
 BOOL WINAPI IsIconic(HWND window);
 BOOL WINAPI ShowWindowAsync(HWND window, int command);

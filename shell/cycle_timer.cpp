@@ -41,7 +41,9 @@ bool CycleTimer::StartWaitableTimer(DWORD timerFlags) {
     dueAt_ = system_->systemTime();
     modalTimer_ = false;
     ArmNextTick();
-    if (system_->setWaitableTimer(waitableTimer_, dueAt_)) return true;
+    // A period costs nothing a tick; a one shot costs a call to Windows at every tick.
+    oneShot_ = !system_->setWaitableTimer(waitableTimer_, dueAt_, kPeriodMs);
+    if (!oneShot_ || system_->setWaitableTimer(waitableTimer_, dueAt_, 0)) return true;
     system_->closeHandle(waitableTimer_);
     waitableTimer_ = nullptr;
     return false;
@@ -74,9 +76,9 @@ ClockWake CycleTimer::WaitForTickOrInput() {
         modalTimer_ = false;
     }
     const ClockWake wake = system_->waitForTickOrInput(waitableTimer_);
-    if (wake == ClockWake::Tick && waitableTimer_ != nullptr) {
+    if (wake == ClockWake::Tick && oneShot_) {
         ArmNextTick();
-        system_->setWaitableTimer(waitableTimer_, dueAt_);
+        system_->setWaitableTimer(waitableTimer_, dueAt_, 0);
     }
     return wake;
 }

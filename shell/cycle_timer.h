@@ -1,15 +1,15 @@
 // The clock that paces the cycles. A window timer fires on the system tick, about 15.6 ms on
 // Windows 10 and 11 whatever the process asks, so the cycles are paced by a high-resolution
 // waitable timer (Windows 10 1803 and later), which keeps about 0.5 ms without touching the
-// system's resolution. It is armed anew at each tick, one shot at an absolute due time 10 ms
-// after the last one, so that no period is asked of it (Windows 10 1809 refuses a period for a
-// high-resolution timer, error 87) and the pace does not drift. The window thread's own message
-// loop waits on it beside its messages. A modal loop (the About box, a message box, a menu,
-// moving the window) takes the thread away from that loop: a window timer of 10 ms paces the
-// cycles there, since Windows makes WM_TIMER only when no input, paint or posted message waits,
-// so a tick never stands in the queue ahead of what the user does. Where the high-resolution
-// timer cannot be made, a plain waitable timer with the 1 ms resolution requested, and last a
-// window timer with it. Every stop gives the resolution back.
+// system's resolution. It ticks every 10 ms by itself where Windows takes the period; where it
+// refuses one for a high-resolution timer (Windows 10 1809, error 87) it is armed anew at each
+// tick, one shot at an absolute due time 10 ms after the last, so that the pace does not drift. The
+// window thread's own message loop waits on it beside its messages. A modal loop (the About box, a
+// message box, a menu, moving the window) takes the thread away from that loop: a window timer of
+// 10 ms paces the cycles there, since Windows makes WM_TIMER only when no input, paint or posted
+// message waits, so a tick never stands in the queue ahead of what the user does. Where the
+// high-resolution timer cannot be made, a plain waitable timer with the 1 ms resolution requested,
+// and last a window timer with it. Every stop gives the resolution back.
 #pragma once
 
 #include <cstdint>
@@ -32,8 +32,9 @@ struct PaceSystem {
     HANDLE currentProcess;                                          // GetCurrentProcess()
     // CreateWaitableTimerExW, unnamed, auto-reset, with these flags; null when refused.
     HANDLE (*createWaitableTimer)(DWORD flags);
-    // SetWaitableTimer, one shot at `dueAt`, in units of 100 ns on the system clock.
-    BOOL (*setWaitableTimer)(HANDLE timer, std::int64_t dueAt);
+    // SetWaitableTimer, due at `dueAt` (in units of 100 ns on the system clock), then every
+    // `periodMs`, or once where it is 0.
+    BOOL (*setWaitableTimer)(HANDLE timer, std::int64_t dueAt, LONG periodMs);
     // The system clock in units of 100 ns (GetSystemTimePreciseAsFileTime, or
     // GetSystemTimeAsFileTime before Windows 8).
     std::int64_t (*systemTime)();
@@ -118,5 +119,6 @@ class CycleTimer {
     bool resolutionRaised_ = false;
     HANDLE waitableTimer_ = nullptr;
     std::int64_t dueAt_ = 0;   // when the waitable timer was last due, in units of 100 ns
+    bool oneShot_ = false;     // Windows refused the period: each tick arms the next
     bool modalTimer_ = false;  // a window timer paces a modal loop
 };

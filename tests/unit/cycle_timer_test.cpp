@@ -76,7 +76,8 @@ const PaceSystem kStandIn = {
         ++g_windows.handles;
         return reinterpret_cast<HANDLE>(g_windows.nextHandle += 4);
     },
-    .setWaitableTimer = [](HANDLE, std::int64_t dueAt) -> BOOL {
+    .setWaitableTimer = [](HANDLE, std::int64_t dueAt, LONG periodMs) -> BOOL {
+        if (periodMs != 0 && Refuses("period")) return 0;  // as Windows 10 1809, error 87
         g_windows.dues.push_back(dueAt);
         return !Refuses("set");
     },
@@ -153,13 +154,23 @@ TEST(CycleTimerTest, TakesTheBestClockWindowsGivesAndFallsBackOnEachRefusal) {
     }
 }
 
-// The waitable timer is armed one shot at a time, each due 10 ms after the last, whatever each
-// wake cost: the pace keeps to the clock. A tick late by more than a period brings the next at
-// once, never a burst to catch up.
+// Where Windows refuses the period, the waitable timer is armed one shot at a time, each due
+// 10 ms after the last, whatever each wake cost: the pace keeps to the clock. A tick late by more
+// than a period brings the next at once, never a burst to catch up. Where it takes the period,
+// no tick costs a call.
 TEST(CycleTimerTest, EachTickArmsTheNextTenMillisecondsAfterTheLast) {
     g_windows = {};
+    CycleTimer periodic{kStandIn};
+    ASSERT_TRUE(periodic.Start(kWindow));
+    ASSERT_EQ(periodic.WaitForTickOrInput(), ClockWake::Tick);
+    EXPECT_EQ(g_windows.dues.size(), 1u) << "armed again though it ticks by itself";
+    periodic.Stop(kWindow);
+
+    g_windows = {};
+    g_windows.refused = "period";
     CycleTimer timer{kStandIn};
     ASSERT_TRUE(timer.Start(kWindow));
+    EXPECT_EQ(timer.clock(), CycleClock::HighResolutionTimer);
     constexpr std::int64_t kMs = 10'000;
     const std::int64_t start = g_windows.now;
     for (const std::int64_t wokeAfterDue :

@@ -32,7 +32,7 @@ const PaceSystem kClock = {
     .endPeriod = [](UINT) -> UINT { return 0; },
     .currentProcess = nullptr,
     .createWaitableTimer = [](DWORD) -> HANDLE { return g_answers.clock ? Handle() : nullptr; },
-    .setWaitableTimer = [](HANDLE, std::int64_t) -> BOOL { return 1; },
+    .setWaitableTimer = [](HANDLE, std::int64_t, LONG) -> BOOL { return 1; },
     .systemTime = []() -> std::int64_t {
         return 10'000LL * static_cast<std::int64_t>(fake::Now());
     },

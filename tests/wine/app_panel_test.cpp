@@ -132,11 +132,21 @@ TEST_F(QuorvanePanel, SaysWhatIsMissingUntilAReconnectFindsBothSides) {
                            L"Bridge: not started"));
     EXPECT_TRUE(quorvane_.ReconnectOffered());
 
+    // Every line changes twice (the connect announced, then its outcome): the panel is laid out
+    // once for each, the window sized once at the most, and no line left over another.
     ASSERT_TRUE(StartModule());
+    const std::uint32_t resizes = quorvane_.Resizes();
     ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
+    EXPECT_LE(quorvane_.Resizes() - resizes, 2u);
     EXPECT_EQ(quorvane_.StatusText(), L"Status: NOT OK");
     EXPECT_TRUE(
         PanelShows(L"Simulator module: connected", L"Add-on: not found", L"Bridge: not started"));
+    const PanelMeasure panel = quorvane_.MeasurePanel();
+    for (int i = 0; i < 3; ++i) {
+        const RECT& place = panel.lines[i].rect;
+        EXPECT_GE(place.bottom - place.top, panel.lines[i].textHeight) << "line " << i;
+        if (i < 2) EXPECT_LE(place.bottom, panel.lines[i + 1].rect.top) << "line " << i;
+    }
     for (std::uint32_t i = 0; i < kReconnects; ++i) ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
     for (std::uint32_t open = 1; open <= kReconnects; ++open) {
         EXPECT_FALSE(quorvane_.BufferNameHeld(open)) << "link " << open;

@@ -53,6 +53,8 @@ class QuorvaneProcess {
     // The panel as it is laid out now, measured inside the process, after the window was told
     // it moved to a monitor at `movedToDpi` unless 0; zero when it did not answer.
     PanelMeasure MeasurePanel(UINT movedToDpi = 0) const;
+    // How often the main window was sized so far (SetWindowPos without SWP_NOSIZE).
+    std::uint32_t Resizes() const { return ReadTrace().resizes; }
 
     // Its About box while it shows one, else null.
     HWND FindAboutBox() const;

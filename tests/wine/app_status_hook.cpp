@@ -117,6 +117,10 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
         if (call->message == WM_GETTEXT && GetMenu(call->hwnd) != nullptr) {
             RecordReconnectMenuState(call->hwnd);
         }
+        if (call->message == WM_WINDOWPOSCHANGING && GetMenu(call->hwnd) != nullptr &&
+            !(reinterpret_cast<const WINDOWPOS*>(call->lParam)->flags & SWP_NOSIZE)) {
+            UpdateTrace([](StatusTrace& trace) { ++trace.resizes; });
+        }
         static const UINT measurePanel = RegisterWindowMessageW(kMeasurePanelMessageName);
         if (call->message == measurePanel) {
             if (call->wParam != 0) MoveToScale(call->hwnd, static_cast<UINT>(call->wParam));

@@ -45,7 +45,8 @@ struct StatusTrace {
     // their own process under Wine, so only the hook can read them.
     std::uint32_t reconnectMenuState;
     StatusTraceEntry entries[kStatusTraceCapacity];
-    PanelMeasure panel;  // the last measure of the panel
+    PanelMeasure panel;     // the last measure of the panel
+    std::uint32_t resizes;  // SetWindowPos calls that sized the main window
 };
 
 // The hook procedure's exported name in app_status_hook.dll.
