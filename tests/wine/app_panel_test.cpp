@@ -145,7 +145,9 @@ TEST_F(QuorvanePanel, SaysWhatIsMissingUntilAReconnectFindsBothSides) {
     for (int i = 0; i < 3; ++i) {
         const RECT& place = panel.lines[i].rect;
         EXPECT_GE(place.bottom - place.top, panel.lines[i].textHeight) << "line " << i;
-        if (i < 2) EXPECT_LE(place.bottom, panel.lines[i + 1].rect.top) << "line " << i;
+        if (i < 2) {
+            EXPECT_LE(place.bottom, panel.lines[i + 1].rect.top) << "line " << i;
+        }
     }
     for (std::uint32_t i = 0; i < kReconnects; ++i) ASSERT_NO_FATAL_FAILURE(ChooseReconnect());
     for (std::uint32_t open = 1; open <= kReconnects; ++open) {
