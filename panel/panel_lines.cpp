@@ -84,12 +84,9 @@ void ComposeRate(const PanelFacts& facts, char (&rate)[80]) {
 }
 
 void ComposeBridgeLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) {
-    if (facts.phase == BridgePhase::Connecting) {
-        std::snprintf(line, sizeof line,
-                      "Bridge: connecting; the window waits until both sides answer.");
-        return;
-    }
-    if (const RetrySchedule* retry = facts.retry; retry != nullptr && retry->waiting) {
+    // A connect under way says so, also when File > Reconnect came while an automatic try waited.
+    if (const RetrySchedule* retry = facts.retry;
+        retry != nullptr && retry->waiting && facts.phase != BridgePhase::Connecting) {
         std::snprintf(line, sizeof line,
                       "Bridge: waiting; the next automatic try is at %02u:%02u:%02u, %" PRIu32
                       " %s so far.",
@@ -100,7 +97,10 @@ void ComposeBridgeLine(const PanelFacts& facts, char (&line)[kPanelLineLength]) 
     char rate[80];
     ComposeRate(facts, rate);
     switch (facts.phase) {
-        case BridgePhase::Connecting:  // said above
+        case BridgePhase::Connecting:
+            std::snprintf(line, sizeof line,
+                          "Bridge: connecting; the window waits until both sides answer.");
+            return;
         case BridgePhase::NotStarted:
             std::snprintf(line, sizeof line, "%s",
                           facts.status == LINK_OK

@@ -117,7 +117,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
         if (call->message == WM_GETTEXT && GetMenu(call->hwnd) != nullptr) {
             RecordReconnectMenuState(call->hwnd);
         }
-        if (call->message == WM_WINDOWPOSCHANGING && GetMenu(call->hwnd) != nullptr &&
+        // A child's "menu" is its control id: only the top-level window with a menu counts.
+        if (call->message == WM_WINDOWPOSCHANGING && GetParent(call->hwnd) == nullptr &&
+            GetMenu(call->hwnd) != nullptr &&
             !(reinterpret_cast<const WINDOWPOS*>(call->lParam)->flags & SWP_NOSIZE)) {
             UpdateTrace([](StatusTrace& trace) { ++trace.resizes; });
         }

@@ -105,6 +105,7 @@ struct PanelState {
 constexpr std::uint64_t kWidestCount = 999'999'999'999;
 constexpr LinkResult kAnyFailure = 1;  // stands for every code from 1 to well past the last
 const PanelState kPanelStates[] = {
+    {BridgePhase::Connecting, LINK_OK, false, 0, -1, false},                 // connecting
     {BridgePhase::NotStarted, LINK_OK, true, 0, -1, false},                  // LOADING
     {BridgePhase::NotStarted, STATUS_SDK_UNAVAILABLE, false, 0, -1, false},  // no add-on
     {BridgePhase::NotStarted, STATUS_SDK_UNAVAILABLE, false, 0, -1, true},
