@@ -26,11 +26,10 @@ PanelLines g_shown;          // what the lines show: a line is set again only wh
 bool g_showing;              // ShowPanel sets lines: it lays out once, after all of them
 
 // The panel's window as the layout sees it: the real controls, their words measured in `font`
-// (the lines' own, or another DPI's) with a status bar `statusBarScale` times as tall.
+// (the lines' own, or another DPI's) with the status bar as tall as it is at `dpi`.
 class LiveWindow final : public PanelWindow {
   public:
-    explicit LiveWindow(HFONT font = g_font, double statusBarScale = 1)
-        : font_(font), statusBarScale_(statusBarScale) {}
+    explicit LiveWindow(HFONT font = g_font, UINT dpi = g_dpi) : font_(font), dpi_(dpi) {}
 
     bool Minimised() override { return IsIconic(g_window) != 0; }
 
@@ -61,7 +60,7 @@ class LiveWindow final : public PanelWindow {
     int StatusBarHeight() override {
         RECT bar{};
         GetWindowRect(g_statusBar, &bar);
-        return static_cast<int>((bar.bottom - bar.top) * statusBarScale_ + 0.5);
+        return ScaleRounded(bar.bottom - bar.top, dpi_, g_dpi);
     }
 
     void Resize(int width, int height) override {
@@ -77,7 +76,7 @@ class LiveWindow final : public PanelWindow {
 
   private:
     HFONT font_;
-    double statusBarScale_;
+    UINT dpi_;
 };
 
 // The message font at `dpi`, or the stock one where none can be had; the caller deletes it.
@@ -158,7 +157,7 @@ void ShowPanel(const PanelLines& lines) {
 bool PanelSizeAtDpi(UINT dpi, SIZE& size) {
     if (g_dpi == 0) return false;
     const HFONT font = CreatePanelFont(dpi);
-    LiveWindow measured(font, static_cast<double>(dpi) / g_dpi);
+    LiveWindow measured(font, dpi);
     const auto [width, height] = PanelWindowSizeAt(measured, ForeseenFrame(dpi), dpi);
     DeleteObject(font);
     size = {width, height};

@@ -201,14 +201,10 @@ ShellActions ShellReconnect() {
 }
 
 ShellActions ShellRetryTimer() {
-    if (!RetryBegin(g_shell.retry)) {
-        ShellActions actions;
-        actions.retryTimer = TimerChange::Kill;
-        return actions;
-    }
-    ShellActions actions = Reconnect(ConnectCause::Automatic);
+    ShellActions actions =
+        RetryBegin(g_shell.retry) ? Reconnect(ConnectCause::Automatic) : ShellActions{};
     // A one shot: it is set again only by the try's outcome.
-    if (actions.retryTimer == TimerChange::Keep) actions.retryTimer = TimerChange::Kill;
+    actions.retryTimer = TimerChange::Kill;
     return actions;
 }
 
